@@ -1,0 +1,303 @@
+#include "app/form1.h"
+
+#include "app/failure.h"
+#include "app/infotext.h"
+#include "app/picturebox.h"
+#include "app/platform.h"
+#include "archive/gifcheck.h"
+#include "archive/picturefolder.h"
+#include "archive/picturestore.h"
+
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QIcon>
+#include <QImageReader>
+#include <QLabel>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+
+namespace {
+
+const QString LineBreak = QStringLiteral("\r\n");
+
+// The layout is kept in twips, 15 to a pixel at the standard scale.
+constexpr int TwipsPerPixel = 15;
+
+QRect twips(int left, int top, int width, int height)
+{
+    return { left / TwipsPerPixel, top / TwipsPerPixel, width / TwipsPerPixel,
+             height / TwipsPerPixel };
+}
+
+QPushButton *button(QWidget *parent, const char *name, const QString &caption,
+                    const QString &toolTip, const QRect &geometry)
+{
+    auto *result = new QPushButton(caption, parent);
+    result->setObjectName(QLatin1String(name));
+    result->setToolTip(toolTip);
+    result->setGeometry(geometry);
+    return result;
+}
+
+}
+
+Form1::Form1(const Seams &seams)
+    : Frame2(new QGroupBox(this)),
+      CommandInfo(button(Frame2, "CommandInfo", QStringLiteral("Hilfe/Info"),
+                         QStringLiteral("Hilfe und Programminfo"), twips(120, 240, 1815, 375))),
+      CommandDownload(button(Frame2, "CommandDownload", QStringLiteral("Download!"),
+                             QStringLiteral("METEOSAT-Bild holen"), twips(120, 840, 1815, 375))),
+      Label1(new QLabel(QStringLiteral("Verfügbare Dateien:"), Frame2)),
+      List1(new QListWidget(Frame2)),
+      CommandWaehlen{
+          button(Frame2, "CommandWaehlen0", QStringLiteral("alle auswählen"),
+                 QStringLiteral("alle Dateien auswählen"), twips(120, 3480, 1815, 375)),
+          button(Frame2, "CommandWaehlen1", QStringLiteral("keine auswählen"),
+                 QStringLiteral("keine Datei auswählen"), twips(120, 3960, 1815, 375)),
+          button(Frame2, "CommandWaehlen2", QStringLiteral("Datei(en) löschen"),
+                 QStringLiteral("die markierten Dateien löschen"), twips(120, 4560, 1815, 375)),
+          button(Frame2, "CommandWaehlen3", QStringLiteral("Animation starten"),
+                 QStringLiteral("die Animation starten/stoppen"), twips(120, 5160, 1815, 375)),
+      },
+      Image1(new PictureBox(this)),
+      Inet1(new PictureFetcher(seams.pictureAddress, seams.fetchTimeout, this)),
+      m_platform(seams.platform ? seams.platform : new Platform(this))
+{
+    setWindowTitle(QStringLiteral("Nubilo 1.1"));
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/icons/globe32.xpm"));
+    icon.addFile(QStringLiteral(":/icons/globe16.xpm"));
+    setWindowIcon(icon);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setFixedSize(twips(0, 0, 9615, 5775).size());
+
+    Frame2->setObjectName(QStringLiteral("Frame2"));
+    Frame2->setGeometry(twips(120, 0, 2055, 5655));
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(twips(120, 1320, 1425, 195));
+    List1->setObjectName(QStringLiteral("List1"));
+    List1->setGeometry(twips(120, 1560, 1815, 1815));
+    List1->setToolTip(QStringLiteral("lokal verfügbare METEOSAT-Bilder"));
+    List1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    List1->setSortingEnabled(true);
+    List1->setUniformItemSizes(true);   // keeps large archives quick to lay out
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(twips(2280, 120, 7215, 5535));
+    Inet1->setObjectName(QStringLiteral("Inet1"));
+
+    setTabOrder(CommandInfo, CommandDownload);
+    setTabOrder(CommandDownload, List1);
+    setTabOrder(List1, CommandWaehlen[0]);
+    for (int i = 1; i < int(CommandWaehlen.size()); ++i)
+        setTabOrder(CommandWaehlen[i - 1], CommandWaehlen[i]);
+
+    connect(CommandInfo, &QPushButton::clicked, this, [this] { runHandler([this] { CommandInfo_Click(); }); });
+    connect(CommandDownload, &QPushButton::clicked, this,
+            [this] { runHandler([this] { CommandDownload_Click(); }); });
+    for (int i = 0; i < int(CommandWaehlen.size()); ++i)
+        connect(CommandWaehlen[i], &QPushButton::clicked, this,
+                [this, i] { runHandler([this, i] { CommandWaehlen_Click(i); }); });
+
+    if (const QScreen *screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    runHandler([this, &seams] { Form_Load(seams.programFolder); });
+}
+
+void Form1::Form_Load(const QString &programFolder)
+{
+    DLPfad = PictureFolder::withSeparator(programFolder);
+    AnimGo = false;
+    RefreshFileList();
+}
+
+void Form1::CommandInfo_Click()
+{
+    showMessage(this, Message::Information, QStringLiteral("info"), infoText());
+}
+
+void Form1::CommandDownload_Click()
+{
+    const QString path = DLPfad + PictureFolder::pictureName(m_platform->localNow());
+    try {
+        // A picture of this minute is already stored: nothing to fetch.
+        if (!PictureFolder::isStored(path)) {
+            const QByteArray picture = fetchPicture();
+            if (const QString problem = gifProblem(picture); !problem.isEmpty())
+                throw Failure(QStringLiteral("Der Server hat kein brauchbares Satellitenbild geliefert."),
+                              problem);
+            storeNewPicture(path, picture);
+            showMessage(this, Message::Information, QStringLiteral("Download"),
+                        QStringLiteral("Satellitenbild wurde erfolgreich geladen.") + LineBreak + path);
+        }
+    } catch (const Failure &) {
+        RefreshFileList();
+        throw;
+    }
+    RefreshFileList();
+}
+
+QByteArray Form1::fetchPicture()
+{
+    const BusyScope busy;
+    return Inet1->fetch();
+}
+
+void Form1::CommandWaehlen_Click(int index)
+{
+    if (List1->count() == 0) {
+        refuse(QStringLiteral("Keine Datei(en) verfügbar.") + LineBreak
+               + QStringLiteral("Führen Sie zuerst einen Download durch."));
+        return;
+    }
+
+    switch (index) {
+    case SelectAll:
+        List1->selectAll();
+        return;
+    case SelectNone:
+        List1->clearSelection();
+        return;
+    case DeleteSelected:
+    case Animate:
+        break;
+    default:
+        return;
+    }
+
+    if (!List1->selectionModel()->hasSelection()) {
+        refuse(QStringLiteral("Keine Datei(en) ausgewählt."));
+        return;
+    }
+    if (index == DeleteSelected)
+        deleteSelectedFiles();
+    else if (AnimGo)
+        stopAnimation();
+    else
+        startAnimation();
+}
+
+void Form1::deleteSelectedFiles()
+{
+    if (showMessage(this, Message::Question, QStringLiteral("Datei löschen"),
+                    QStringLiteral("Die markierte(n) Datei(en) wirklich löschen?"), Message::OkCancel)
+        != QMessageBox::Ok)
+        return;
+
+    try {
+        for (int i = 0; i < List1->count(); ++i) {
+            if (List1->item(i)->isSelected())
+                PictureFolder::remove(DLPfad + List1->item(i)->text());
+        }
+    } catch (const Failure &) {
+        RefreshFileList();   // show what is really left on disk
+        throw;
+    }
+    RefreshFileList();
+}
+
+void Form1::startAnimation()
+{
+    CommandDownload->setEnabled(false);
+    List1->setEnabled(false);
+    for (int i = SelectAll; i <= DeleteSelected; ++i)
+        CommandWaehlen[i]->setEnabled(false);
+    CWCaption = CommandWaehlen[Animate]->text();
+    CommandWaehlen[Animate]->setText(QStringLiteral("Animation stoppen"));
+    AnimGo = true;
+
+    try {
+        playAnimation(*this);
+    } catch (const Failure &) {
+        stopAnimation();
+        throw;
+    }
+}
+
+void Form1::stopAnimation()
+{
+    AnimGo = false;
+    CommandDownload->setEnabled(true);
+    List1->setEnabled(true);
+    for (int i = SelectAll; i <= DeleteSelected; ++i)
+        CommandWaehlen[i]->setEnabled(true);
+    CommandWaehlen[Animate]->setText(CWCaption);
+}
+
+void Form1::refuse(const QString &text)
+{
+    m_platform->beep();
+    showMessage(this, Message::Critical, QStringLiteral("Fehler"), text);
+}
+
+void Form1::RefreshFileList()
+{
+    List1->clear();
+    const QStringList names = PictureFolder::list(DLPfad);
+    // The names come sorted; inserting them one by one into a sorted list would cost a
+    // search and a view update each.
+    List1->setSortingEnabled(false);
+    List1->addItems(names);
+    List1->setSortingEnabled(true);
+}
+
+void Form1::runHandler(const std::function<void()> &handler)
+{
+    try {
+        handler();
+    } catch (const Failure &failure) {
+        report(failure);
+    }
+}
+
+void Form1::report(const Failure &failure)
+{
+    // Once the window is closing, nobody is left to read the report.
+    if (m_closing)
+        return;
+    showMessage(this, Message::Critical, QStringLiteral("Fehler"),
+                failure.description() + LineBreak + failure.reason());
+}
+
+int Form1::entryCount() const
+{
+    return List1->count();
+}
+
+bool Form1::entrySelected(int index) const
+{
+    return List1->item(index)->isSelected();
+}
+
+void Form1::showEntry(int index)
+{
+    const QString name = List1->item(index)->text();
+    QImageReader reader(DLPfad + name);
+    const QImage picture = reader.read();
+    if (picture.isNull())
+        throw Failure(QStringLiteral("Das Bild %1 kann nicht angezeigt werden.").arg(DLPfad + name),
+                      reader.errorString());
+    Image1->setPicture(QPixmap::fromImage(picture));
+    emit pictureShown(name);
+}
+
+void Form1::pause(std::chrono::milliseconds duration)
+{
+    m_platform->wait(duration);
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    m_closing = true;
+    // Everything still running inside a handler ends now: a fetch, the animation's
+    // waits and any message box opened from them.
+    Inet1->abort();
+    m_platform->cancelWaits();
+    for (QWidget *box : findChildren<QMessageBox *>())
+        if (box->isVisible())
+            box->close();
+    QWidget::closeEvent(event);
+}

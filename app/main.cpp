@@ -1,0 +1,15 @@
+#include "app/form1.h"
+#include "app/platform.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    installGermanTranslations();
+
+    // The pictures live beside the program.
+    Form1 form({ QCoreApplication::applicationDirPath() });
+    form.show();
+    return app.exec();
+}

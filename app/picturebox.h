@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QFrame>
+#include <QPixmap>
+
+// Shows a picture unscaled from its top-left corner inside a single-line border; what
+// does not fit is cut off at the border.
+class PictureBox : public QFrame
+{
+    Q_OBJECT
+
+public:
+    explicit PictureBox(QWidget *parent = nullptr);
+
+    void setPicture(const QPixmap &picture);
+    const QPixmap &picture() const { return m_picture; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QPixmap m_picture;
+};

@@ -1,0 +1,99 @@
+#include "app/platform.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QLibraryInfo>
+#include <QTimer>
+#include <QTranslator>
+
+void Platform::beep()
+{
+    QApplication::beep();
+}
+
+QDateTime Platform::localNow() const
+{
+    // One reading for date and time, so a click at midnight cannot mix two days.
+    return QDateTime::currentDateTime();
+}
+
+void Platform::wait(std::chrono::milliseconds duration)
+{
+    QDeadlineTimer deadline(duration, Qt::PreciseTimer);
+    bool cancelled = false;
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);
+    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    connect(this, &Platform::waitsCancelled, &loop, [&] {
+        cancelled = true;
+        loop.quit();
+    });
+    // A nested loop can return early (an application that is quitting returns from every
+    // new loop at once), so the deadline, not the loop, decides when the wait is over.
+    while (!cancelled && !deadline.hasExpired()) {
+        timer.start(std::chrono::milliseconds(deadline.remainingTime()));
+        if (loop.exec() != 0)
+            break;
+    }
+}
+
+void Platform::cancelWaits()
+{
+    emit waitsCancelled();
+}
+
+BusyScope::BusyScope()
+{
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    qApp->installEventFilter(this);
+}
+
+BusyScope::~BusyScope()
+{
+    qApp->removeEventFilter(this);
+    QGuiApplication::restoreOverrideCursor();
+}
+
+bool BusyScope::eventFilter(QObject *, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::Shortcut:
+    case QEvent::ShortcutOverride:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+        return true;
+    default:
+        return false;
+    }
+}
+
+QMessageBox::StandardButton showMessage(QWidget *parent, QMessageBox::Icon icon,
+                                        const QString &title, const QString &text,
+                                        QMessageBox::StandardButtons buttons)
+{
+    QMessageBox box(icon, title, text, buttons, parent);
+    box.setTextFormat(Qt::PlainText);
+    return QMessageBox::StandardButton(box.exec());
+}
+
+void installGermanTranslations()
+{
+    auto *translator = new QTranslator(qApp);
+    if (translator->load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"),
+                         QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+    else
+        delete translator;
+}

@@ -1,0 +1,104 @@
+#include "archive/picturefetcher.h"
+
+#include "app/failure.h"
+
+#include <QEventLoop>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+const QString FetchFailed = QStringLiteral("Das Satellitenbild konnte nicht geladen werden.");
+
+}
+
+PictureFetcher::PictureFetcher(QUrl address, std::chrono::milliseconds timeout, QObject *parent)
+    : QObject(parent), m_address(std::move(address)), m_timeout(timeout)
+{
+    m_manager.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+}
+
+QByteArray PictureFetcher::fetch()
+{
+    QNetworkRequest request(m_address);
+    request.setMaximumRedirectsAllowed(MaxRedirects);
+    // The server publishes a new picture every hour under the same address: never a cached one.
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+
+    m_aborted = false;
+    std::unique_ptr<QNetworkReply, void (*)(QNetworkReply *)> reply(
+        m_manager.get(request), [](QNetworkReply *r) { r->deleteLater(); });
+    m_reply = reply.get();
+
+    QByteArray body;
+    QString refusal;   // why we cut the transfer off ourselves
+    auto refuse = [&](const QString &why) {
+        if (refusal.isEmpty())
+            refusal = why;
+        reply->abort();
+    };
+    const QString tooLarge = QStringLiteral("Die Antwort ist größer als %1 MiB.")
+                                 .arg(MaxBodySize / (1024 * 1024));
+
+    connect(reply.get(), &QNetworkReply::metaDataChanged, this, [&] {
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (!length.isValid())
+            return;
+        if (length.toLongLong() > MaxBodySize)
+            refuse(tooLarge);
+        else if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 200)
+            body.reserve(length.toLongLong());
+    });
+    // Taking the bytes as they come keeps Qt from buffering an endless body for us.
+    connect(reply.get(), &QNetworkReply::readyRead, this, [&] {
+        if (body.size() + reply->bytesAvailable() > MaxBodySize)
+            refuse(tooLarge);
+        else
+            body += reply->readAll();
+    });
+
+    // Qt's own transfer time-out only counts idle time; the request gets a hard limit.
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    connect(&deadline, &QTimer::timeout, this, [&] {
+        refuse(QStringLiteral("Der Server hat nicht innerhalb von %1 Sekunden geantwortet.")
+                   .arg(std::chrono::duration<double>(m_timeout).count()));
+    });
+    deadline.start(m_timeout);
+
+    QEventLoop loop;
+    connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    if (!reply->isFinished())
+        loop.exec();
+    deadline.stop();
+    m_reply.clear();
+
+    if (m_aborted)
+        throw Failure(FetchFailed, QStringLiteral("Der Download wurde abgebrochen."));
+    if (!refusal.isEmpty())
+        throw Failure(FetchFailed, refusal);
+
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (status >= 400 || (reply->error() == QNetworkReply::NoError && status != 200)) {
+        const QString reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
+        throw Failure(FetchFailed, QStringLiteral("Der Server antwortete mit dem Status %1.")
+                                       .arg((QString::number(status) + u' ' + reason).trimmed()));
+    }
+    if (reply->error() != QNetworkReply::NoError)
+        throw Failure(FetchFailed, reply->errorString());
+
+    body += reply->readAll();
+    if (body.size() > MaxBodySize)
+        throw Failure(FetchFailed, tooLarge);
+    return body;
+}
+
+void PictureFetcher::abort()
+{
+    m_aborted = true;
+    if (m_reply)
+        m_reply->abort();
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+// The picture folder, the names of the pictures in it and the files themselves.
+namespace PictureFolder {
+
+// The folder the program reports for itself, with exactly one trailing "/".
+QString withSeparator(const QString &programFolder);
+
+// "sat" + YYMMDD + "-" + HHMM + ".gif", from the local date and time.
+QString pictureName(const QDateTime &localTime);
+
+// Bare names of the plain, visible files in `folder` matching "sat*.gif" in any letter
+// case, sorted by name. Throws Failure when the folder cannot be read.
+QStringList list(const QString &folder);
+
+// Whether a picture file of that full path is already there.
+bool isStored(const QString &path);
+
+// Deletes one file. Throws Failure with the system's reason.
+void remove(const QString &path);
+
+}

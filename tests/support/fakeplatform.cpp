@@ -1,0 +1,16 @@
+#include "fakeplatform.h"
+
+#include <QCoreApplication>
+
+void FakePlatform::wait(std::chrono::milliseconds duration)
+{
+    waits.append(duration);
+    const int number = int(waits.size());
+    if (realWaits)
+        Platform::wait(duration);
+    else
+        QCoreApplication::processEvents();
+    clock += duration;
+    if (duringWait)
+        duringWait(number);
+}

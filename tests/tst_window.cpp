@@ -1,0 +1,253 @@
+#include "app/form1.h"
+#include "app/picturebox.h"
+#include "app/platform.h"
+#include "support/boxanswerer.h"
+#include "support/fakeplatform.h"
+#include "support/testfolder.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+// The window as laid out, its start-up, the picture list and the info box.
+class WindowTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+    void controlsAreLaidOut_data();
+    void controlsAreLaidOut();
+    void windowIsFixedAndStartsEmpty();
+    void pictureFolderEndsInOneSeparator_data();
+    void pictureFolderEndsInOneSeparator();
+    void listShowsMatchingFilesInNameOrder();
+    void refreshClearsTheSelection();
+    void infoBoxShowsTheFixedText();
+    void unreadableFolderIsReportedAndTheWindowLives();
+
+private:
+    QTemporaryDir m_folder;
+};
+
+void WindowTest::initTestCase()
+{
+    installGermanTranslations();
+    QVERIFY(m_folder.isValid());
+}
+
+void WindowTest::cleanup()
+{
+    QCOMPARE(openTopLevelWindows(nullptr), QStringList());
+}
+
+void WindowTest::controlsAreLaidOut_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("parent");
+    QTest::addColumn<QRect>("geometry");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("toolTip");
+
+    const auto row = [](const char *name, const char *parent, QRect geometry, const char *caption,
+                        const char *toolTip) {
+        QTest::newRow(name) << QString::fromUtf8(name) << QString::fromUtf8(parent) << geometry
+                            << QString::fromUtf8(caption) << QString::fromUtf8(toolTip);
+    };
+    row("Frame2", "Form1", { 8, 0, 137, 377 }, "", "");
+    row("CommandInfo", "Frame2", { 8, 16, 121, 25 }, "Hilfe/Info", "Hilfe und Programminfo");
+    row("CommandDownload", "Frame2", { 8, 56, 121, 25 }, "Download!", "METEOSAT-Bild holen");
+    row("Label1", "Frame2", { 8, 88, 95, 13 }, "Verfügbare Dateien:", "");
+    row("List1", "Frame2", { 8, 104, 121, 121 }, "", "lokal verfügbare METEOSAT-Bilder");
+    row("CommandWaehlen0", "Frame2", { 8, 232, 121, 25 }, "alle auswählen", "alle Dateien auswählen");
+    row("CommandWaehlen1", "Frame2", { 8, 264, 121, 25 }, "keine auswählen", "keine Datei auswählen");
+    row("CommandWaehlen2", "Frame2", { 8, 304, 121, 25 }, "Datei(en) löschen",
+        "die markierten Dateien löschen");
+    row("CommandWaehlen3", "Frame2", { 8, 344, 121, 25 }, "Animation starten",
+        "die Animation starten/stoppen");
+    row("Image1", "Form1", { 152, 8, 481, 369 }, "", "");
+}
+
+void WindowTest::controlsAreLaidOut()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, parent);
+    QFETCH(QRect, geometry);
+    QFETCH(QString, caption);
+    QFETCH(QString, toolTip);
+
+    Form1 form({ m_folder.path() });
+    form.setObjectName(QStringLiteral("Form1"));
+    auto *control = form.findChild<QWidget *>(name);
+    QVERIFY(control);
+    QCOMPARE(control->parentWidget()->objectName(), parent);
+    QCOMPARE(control->geometry(), geometry);
+    QCOMPARE(control->toolTip(), toolTip);
+    if (auto *button = qobject_cast<QPushButton *>(control))
+        QCOMPARE(button->text(), caption);
+    else if (auto *label = qobject_cast<QLabel *>(control))
+        QCOMPARE(label->text(), caption);
+    else if (auto *frame = qobject_cast<QGroupBox *>(control))
+        QCOMPARE(frame->title(), caption);
+    // No control sets a font of its own.
+    QVERIFY(!control->testAttribute(Qt::WA_SetFont));
+}
+
+void WindowTest::windowIsFixedAndStartsEmpty()
+{
+    Form1 form({ m_folder.path() });
+    QCOMPARE(form.windowTitle(), QStringLiteral("Nubilo 1.1"));
+    QCOMPARE(form.minimumSize(), QSize(641, 385));
+    QCOMPARE(form.maximumSize(), QSize(641, 385));
+    QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
+    QCOMPARE(form.windowIcon().availableSizes(), (QList<QSize>{ { 32, 32 }, { 16, 16 } }));
+    QVERIFY(form.windowIcon().pixmap(32).toImage().pixelColor(0, 0).alpha() == 0);
+
+    QCOMPARE(form.List1->selectionMode(), QAbstractItemView::ExtendedSelection);
+    QVERIFY(form.List1->isSortingEnabled());
+    QCOMPARE(form.Image1->frameShape(), QFrame::Box);
+    QCOMPARE(form.Image1->lineWidth(), 1);
+    QVERIFY(form.Image1->picture().isNull());
+    QVERIFY(!form.AnimGo);
+    QVERIFY(form.CWCaption.isEmpty());
+
+    // Tab order: the buttons and the list in the order of the layout table.
+    const auto nextTabStop = [](QWidget *widget) {
+        do
+            widget = widget->nextInFocusChain();
+        while (!(widget->focusPolicy() & Qt::TabFocus));
+        return widget;
+    };
+    QList<QWidget *> order = { form.CommandInfo };
+    while (order.size() < 7)
+        order << nextTabStop(order.last());
+    QCOMPARE(order, (QList<QWidget *>{ form.CommandInfo, form.CommandDownload, form.List1,
+                                       form.CommandWaehlen[0], form.CommandWaehlen[1],
+                                       form.CommandWaehlen[2], form.CommandWaehlen[3] }));
+    for (QWidget *control : std::as_const(order))
+        QVERIFY(control->isEnabled());
+
+    // Message boxes speak German whatever the locale.
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Abbrechen"));
+}
+
+void WindowTest::pictureFolderEndsInOneSeparator_data()
+{
+    QTest::addColumn<QString>("programFolder");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("ordinary folder gets one separator") << m_folder.path() << m_folder.path() + u'/';
+    QTest::newRow("separator already there is not doubled") << m_folder.path() + u'/' << m_folder.path() + u'/';
+    QTest::newRow("root folder stays as it is") << QStringLiteral("/") << QStringLiteral("/");
+}
+
+void WindowTest::pictureFolderEndsInOneSeparator()
+{
+    QFETCH(QString, programFolder);
+    QFETCH(QString, expected);
+    BoxAnswerer boxes;
+    Form1 form({ programFolder });
+    QCOMPARE(form.DLPfad, expected);
+    QCOMPARE(boxes.seen().size(), 0);
+}
+
+void WindowTest::listShowsMatchingFilesInNameOrder()
+{
+    QTemporaryDir folder;
+    putPictures(folder.path(), { QStringLiteral("sat991231-2300.gif"), QStringLiteral("sat000101-0100.gif"),
+                                 QStringLiteral("SAT0701.GIF"), QStringLiteral("sat.gif"),
+                                 QStringLiteral(".sat5.gif"), QStringLiteral("other.gif"),
+                                 QStringLiteral("xsat1.gif"), QStringLiteral("sat2.gif.part"),
+                                 QStringLiteral("sat3.png") });
+    QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("sat1.gif")));
+    QVERIFY(QFile::link(folder.path() + QStringLiteral("/missing"), folder.path() + QStringLiteral("/sat4.gif")));
+
+    Form1 form({ folder.path() });
+    QCOMPARE(listEntries(form.List1),
+             (QStringList{ "SAT0701.GIF", "sat.gif", "sat000101-0100.gif", "sat991231-2300.gif" }));
+    QCOMPARE(selectedEntries(form.List1), QStringList());
+
+    QTemporaryDir empty;
+    Form1 emptyForm({ empty.path() });
+    QCOMPARE(emptyForm.List1->count(), 0);
+}
+
+void WindowTest::refreshClearsTheSelection()
+{
+    QTemporaryDir folder;
+    FakePlatform platform;
+    const QString current = QStringLiteral("sat070321-1400.gif");   // the fake clock's minute
+    putPictures(folder.path(), { current, QStringLiteral("sat070321-1300.gif") });
+    Form1 form({ folder.path(), QUrl(QStringLiteral("http://127.0.0.1:9/")), {}, &platform });
+
+    QTest::mouseClick(form.CommandWaehlen[Form1::SelectAll], Qt::LeftButton);
+    QCOMPARE(selectedEntries(form.List1).size(), 2);
+    // This minute's picture is there: the click fetches nothing but refreshes the list.
+    QTest::mouseClick(form.CommandDownload, Qt::LeftButton);
+    QCOMPARE(listEntries(form.List1), (QStringList{ "sat070321-1300.gif", current }));
+    QCOMPARE(selectedEntries(form.List1), QStringList());
+}
+
+void WindowTest::infoBoxShowsTheFixedText()
+{
+    const QString expected = QStringLiteral(
+        "Nubilo 1.1\r\n"
+        "\r\n"
+        "Sammelt METEOSAT-Satellitenbilder und spielt sie als Animation ab.\r\n"
+        "Freie Software unter der MIT-Lizenz (siehe Datei LICENSE).\r\n"
+        "Ohne jede Gewährleistung: Benutzung auf eigene Gefahr.\r\n"
+        "Fehler bitte im Issue-Tracker des Nubilo-Projekts melden.\r\n"
+        "\r\n"
+        "Die ZAMG Wien zeigt auf ihrer Homepage http://www.zamg.ac.at\r\n"
+        "nur das aktuelle Meteosat Satellitenbild. Für die Analyse der Wetterentwicklung\r\n"
+        "wäre aber die Darstellung der Bilder über mehrere Stunden sinnvoll.\r\n"
+        "Dieses Programm holt sich auf Knopfdruck über Internet das aktuelle Meteosat\r\n"
+        "Satellitenbild von der ZAMG . MehrereSatellitenbilder können als Animation\r\n"
+        "hintereinander abgespielt werden. Die Meteosat-Bilder werden bei der ZAMG\r\n"
+        "stündlich erneuert. Die geladenen Bilder werden in der Dateiliste angezeigt.\r\n"
+        "Der Dateiname enthält Datum und Zeit des Downloads. Sie können nun\r\n"
+        "beliebige Dateien zum Abspielen oder löschen auswählen.\r\n"
+        "\r\n"
+        "\r\n");
+
+    Form1 form({ m_folder.path() });
+    form.show();
+    BoxAnswerer boxes;
+    boxes.answer(QMessageBox::Ok);
+    QTest::mouseClick(form.CommandInfo, Qt::LeftButton);
+
+    QCOMPARE(boxes.seen().size(), 1);
+    const SeenBox &box = boxes.seen().first();
+    QCOMPARE(box.icon, QMessageBox::Information);
+    QCOMPARE(box.title, QStringLiteral("info"));
+    QCOMPARE(box.text, expected);
+    QCOMPARE(box.text.count(QStringLiteral("\r\n")), 18);
+    QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QCOMPARE(box.buttonTexts, QStringList{ QStringLiteral("OK") });
+}
+
+void WindowTest::unreadableFolderIsReportedAndTheWindowLives()
+{
+    const QString gone = m_folder.path() + QStringLiteral("/gone");
+    BoxAnswerer boxes;
+    boxes.answer(QMessageBox::Ok);
+    Form1 form({ gone });
+    QCOMPARE(boxes.seen().size(), 1);
+    QCOMPARE(boxes.seen().first().icon, QMessageBox::Critical);
+    QCOMPARE(boxes.seen().first().title, QStringLiteral("Fehler"));
+    QVERIFY(boxes.seen().first().text.startsWith(
+        QStringLiteral("Der Bildordner %1/ kann nicht gelesen werden.\r\n").arg(gone)));
+    QCOMPARE(form.DLPfad, gone + u'/');
+    QCOMPARE(form.List1->count(), 0);
+
+    // The program goes on: the next command is answered as usual.
+    boxes.answer(QMessageBox::Ok);
+    QTest::mouseClick(form.CommandInfo, Qt::LeftButton);
+    QCOMPARE(boxes.seen().size(), 2);
+}
+
+QTEST_MAIN(WindowTest)
+#include "tst_window.moc"
