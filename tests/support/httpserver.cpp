@@ -1,0 +1,192 @@
+#include "httpserver.h"
+
+#include <QPointer>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+constexpr qsizetype kMaxHeaderBytes = 64 * 1024;
+constexpr int kNotFound = 404;
+constexpr int kBadRequest = 400;
+constexpr int kHeaderTooLarge = 431;
+constexpr int kRequestLineParts = 3;
+
+// Offset just past the blank line that ends the header, or -1 while it is incomplete.
+// Bare LF line ends are accepted too.
+qsizetype headerEnd(const QByteArray &data)
+{
+    qsizetype end = -1;
+    for (const QByteArrayView blankLine : {QByteArrayView("\r\n\r\n"), QByteArrayView("\n\n")}) {
+        const qsizetype at = data.indexOf(blankLine);
+        if (at >= 0 && (end < 0 || at + blankLine.size() < end))
+            end = at + blankLine.size();
+    }
+    return end;
+}
+
+TestHttpServer::Response errorResponse(int status, const QByteArray &reason)
+{
+    TestHttpServer::Response response;
+    response.status = status;
+    response.reason = reason;
+    response.headers = {{"Content-Type", "text/html"}};
+    response.body = "<html><body><h1>" + QByteArray::number(status) + ' ' + reason + "</h1></body></html>\n";
+    return response;
+}
+
+QByteArray statusAndHeaders(const TestHttpServer::Response &response)
+{
+    using Mode = TestHttpServer::Response::Mode;
+    QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + response.reason + "\r\n";
+    bool lengthGiven = false;
+    for (const auto &[name, value] : response.headers) {
+        head += name + ": " + value + "\r\n";
+        lengthGiven = lengthGiven || name.compare("Content-Length", Qt::CaseInsensitive) == 0;
+    }
+    if (response.mode != Mode::NoLength && !lengthGiven)
+        head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
+    head += "Connection: close\r\n\r\n";
+    return head;
+}
+
+} // namespace
+
+TestHttpServer::TestHttpServer(QObject *parent) : QObject(parent)
+{
+    connect(&m_server, &QTcpServer::newConnection, this, &TestHttpServer::acceptConnections);
+    if (!m_server.listen(QHostAddress::LocalHost, 0))
+        qWarning("TestHttpServer: cannot listen: %s", qPrintable(m_server.errorString()));
+}
+
+bool TestHttpServer::isListening() const
+{
+    return m_server.isListening();
+}
+
+QUrl TestHttpServer::url(const QString &path) const
+{
+    return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()) + path);
+}
+
+void TestHttpServer::setResponse(const QString &path, const Response &response)
+{
+    m_responses.insert(path, response);
+}
+
+int TestHttpServer::requestCount() const
+{
+    return int(m_requestedPaths.size());
+}
+
+QStringList TestHttpServer::requestedPaths() const
+{
+    return m_requestedPaths;
+}
+
+void TestHttpServer::acceptConnections()
+{
+    while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+        // Owned by us rather than the QTcpServer member, so open connections are
+        // closed only after our signal connections are gone.
+        socket->setParent(this);
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+
+        struct Request {
+            QByteArray data;
+            bool answered = false;
+        };
+        auto request = std::make_shared<Request>();
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket, request] {
+            // Keep draining after the answer: closing with unread input makes the
+            // kernel reset the connection, which can destroy the answer in flight.
+            const QByteArray data = socket->readAll();
+            if (request->answered)
+                return;
+            request->data += data;
+            const qsizetype end = headerEnd(request->data);
+            if (end < 0) {
+                if (request->data.size() > kMaxHeaderBytes) {
+                    request->answered = true;
+                    socket->write(statusAndHeaders(errorResponse(kHeaderTooLarge, "Request Header Fields Too Large")));
+                    socket->disconnectFromHost();
+                }
+                return;
+            }
+            request->answered = true;
+            const QByteArray requestLine = request->data.left(request->data.indexOf('\n')).trimmed();
+            const QList<QByteArray> parts = requestLine.simplified().split(' ');
+            if (parts.size() != kRequestLineParts || !parts.last().startsWith("HTTP/")) {
+                const Response bad = errorResponse(kBadRequest, "Bad Request");
+                socket->write(statusAndHeaders(bad) + bad.body);
+                socket->disconnectFromHost();
+                return;
+            }
+            answer(socket, parts.first(), QString::fromLatin1(parts.at(1)));
+        });
+    }
+}
+
+TestHttpServer::Response TestHttpServer::responseFor(const QString &target) const
+{
+    if (const auto it = m_responses.constFind(target); it != m_responses.cend())
+        return *it;
+    // Absolute-form targets ("http://host/path") are reduced to their path.
+    const QUrl url = QUrl::fromEncoded(target.toLatin1());
+    const QString path = url.isRelative() ? target.section(QLatin1Char('?'), 0, 0) : url.path(QUrl::FullyEncoded);
+    return m_responses.value(path, errorResponse(kNotFound, "Not Found"));
+}
+
+void TestHttpServer::answer(QTcpSocket *socket, const QByteArray &method, const QString &target)
+{
+    using Mode = Response::Mode;
+    m_requestedPaths.append(target);
+    const Response response = responseFor(target);
+    if (response.onRequest) {
+        const QPointer<QTcpSocket> alive(socket);
+        response.onRequest();
+        if (!alive)
+            return;
+    }
+    if (response.mode == Mode::Silent)
+        return;
+
+    socket->write(statusAndHeaders(response));
+    const bool withBody = method != "HEAD";
+    switch (response.mode) {
+    case Mode::Normal:
+    case Mode::NoLength:
+        // One write: QTcpSocket buffers it and sends as the peer reads.
+        if (withBody)
+            socket->write(response.body);
+        socket->disconnectFromHost();   // closes once the buffer is sent
+        break;
+    case Mode::CloseEarly:
+        if (withBody)
+            socket->write(response.body.left(response.body.size() / 2));
+        socket->disconnectFromHost();
+        break;
+    case Mode::Stall:
+    case Mode::Silent:
+        break;
+    case Mode::Drip: {
+        if (!withBody || response.body.isEmpty()) {
+            socket->disconnectFromHost();
+            break;
+        }
+        auto *timer = new QTimer(socket);
+        timer->setInterval(response.dripInterval);
+        connect(timer, &QTimer::timeout, socket, [socket, timer, body = response.body, sent = qsizetype(0)]() mutable {
+            socket->write(body.constData() + sent, 1);
+            if (++sent == body.size()) {
+                timer->stop();
+                socket->disconnectFromHost();
+            }
+        });
+        timer->start();
+        break;
+    }
+    }
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "app/form1.h"
+#include "boxanswerer.h"
+#include "fakeplatform.h"
+#include "testfolder.h"
+
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+// The real window on a temporary folder of pictures (or the folder the seams name), with a fake platform and a box
+// answerer ready, for tests that click through it.
+struct TestWindow
+{
+    explicit TestWindow(const QStringList &pictures = {}, Form1::Seams seams = {})
+    {
+        putPictures(folder.path(), pictures);
+        if (seams.programFolder.isEmpty())
+            seams.programFolder = folder.path();
+        seams.platform = &platform;
+        form = std::make_unique<Form1>(seams);
+        form->show();
+    }
+
+    QString path(const QString &name) const { return form->DLPfad + name; }
+    QStringList files() const { return folderContents(form->DLPfad); }
+    void click(QPushButton *button) { QTest::mouseClick(button, Qt::LeftButton); }
+    void select(const QStringList &names)
+    {
+        for (int i = 0; i < form->List1->count(); ++i)
+            form->List1->item(i)->setSelected(names.contains(form->List1->item(i)->text()));
+    }
+
+    QTemporaryDir folder;
+    FakePlatform platform;
+    BoxAnswerer boxes;
+    std::unique_ptr<Form1> form;
+};
