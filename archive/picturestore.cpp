@@ -36,8 +36,17 @@ void storeNewPicture(const QString &path, const QByteArray &bytes)
     QTemporaryFile temporary(QFileInfo(path).absolutePath() + QStringLiteral("/.nubilo-XXXXXX.part"));
     if (!temporary.open())
         throw Failure(failed, temporary.errorString());
-    if (temporary.write(bytes) != bytes.size() || !temporary.flush())
-        throw Failure(failed, temporary.errorString());
+    // Written straight to the descriptor, so a full disk is reported with the system's own words.
+    const char *data = bytes.constData();
+    for (qsizetype left = bytes.size(); left > 0;) {
+        const ssize_t written = ::write(temporary.handle(), data, size_t(left));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written < 0)
+            throw Failure(failed, qt_error_string(errno));
+        data += written;
+        left -= written;
+    }
     if (::fsync(temporary.handle()) != 0)
         throw Failure(failed, qt_error_string(errno));
     temporary.close();
