@@ -3,6 +3,7 @@
 #include "app/failure.h"
 
 #include <QEventLoop>
+#include <QLocale>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QTimer>
@@ -65,7 +66,7 @@ QByteArray PictureFetcher::fetch()
     deadline.setSingleShot(true);
     connect(&deadline, &QTimer::timeout, this, [&] {
         refuse(QStringLiteral("Der Server hat nicht innerhalb von %1 Sekunden geantwortet.")
-                   .arg(std::chrono::duration<double>(m_timeout).count()));
+                   .arg(QLocale(QLocale::German).toString(std::chrono::duration<double>(m_timeout).count())));
     });
     deadline.start(m_timeout);
 
@@ -93,6 +94,12 @@ QByteArray PictureFetcher::fetch()
     body += reply->readAll();
     if (body.size() > MaxBodySize)
         throw Failure(FetchFailed, tooLarge);
+    // Qt may retry a connection that was cut off and then report the shortened body as
+    // complete, so the announced length is checked here.
+    const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
+    if (announced.isValid() && announced.toLongLong() != body.size())
+        throw Failure(FetchFailed, QStringLiteral("Die Verbindung endete nach %1 von %2 Bytes.")
+                                       .arg(body.size()).arg(announced.toLongLong()));
     return body;
 }
 
