@@ -1,0 +1,59 @@
+#include "archive/gifcheck.h"
+#include "archive/picturefolder.h"
+#include "support/gifwriter.h"
+
+#include <QTest>
+
+// The picture names and the check of fetched pictures, without a window.
+class ArchiveTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void pictureNameFromLocalTime_data();
+    void pictureNameFromLocalTime();
+    void onlyWholePicturesPass_data();
+    void onlyWholePicturesPass();
+};
+
+void ArchiveTest::pictureNameFromLocalTime_data()
+{
+    QTest::addColumn<QDateTime>("time");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("afternoon, 24-hour clock") << QDateTime({ 2007, 3, 21 }, { 14, 0, 59 }) << "sat070321-1400.gif";
+    QTest::newRow("midnight keeps its zeros") << QDateTime({ 2000, 1, 1 }, { 0, 0 }) << "sat000101-0000.gif";
+    QTest::newRow("last minute of a century") << QDateTime({ 1999, 12, 31 }, { 23, 59 }) << "sat991231-2359.gif";
+    QTest::newRow("single digits padded") << QDateTime({ 2026, 2, 3 }, { 4, 5 }) << "sat260203-0405.gif";
+}
+
+void ArchiveTest::pictureNameFromLocalTime()
+{
+    QFETCH(QDateTime, time);
+    QFETCH(QString, name);
+    QCOMPARE(PictureFolder::pictureName(time), name);
+}
+
+void ArchiveTest::onlyWholePicturesPass_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<bool>("sound");
+    const QByteArray three = TestGif::make({ 30, 20 }, 1, 3);
+    QTest::newRow("single frame") << TestGif::make({ 30, 20 }) << true;
+    QTest::newRow("three frames") << three << true;
+    QTest::newRow("trailer missing") << three.chopped(1) << false;
+    QTest::newRow("last frame cut off") << three.left(three.size() * 9 / 10) << false;
+    QTest::newRow("header only") << three.left(13) << false;
+    QTest::newRow("empty") << QByteArray() << false;
+    QTest::newRow("HTML named like a picture") << QByteArray("<html>GIF89a</html>") << false;
+}
+
+void ArchiveTest::onlyWholePicturesPass()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(bool, sound);
+    const QString problem = gifProblem(body);
+    QCOMPARE(problem.isEmpty(), sound);
+}
+
+QTEST_GUILESS_MAIN(ArchiveTest)
+#include "tst_archive.moc"

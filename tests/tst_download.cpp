@@ -1,0 +1,322 @@
+#include "support/gifwriter.h"
+#include "support/httpserver.h"
+#include "support/testwindow.h"
+
+#include "app/platform.h"
+
+#include <QGuiApplication>
+#include <QProcess>
+#include <QTcpServer>
+
+#include <cerrno>
+
+using namespace std::chrono_literals;
+using Response = TestHttpServer::Response;
+
+// "Download!" against a real HTTP server on 127.0.0.1.
+class DownloadTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup() { QCOMPARE(openTopLevelWindows(nullptr), QStringList()); }
+    void fixedAddressAndTimeout();
+    void storesThePictureOncePerMinute();
+    void followsRedirects();
+    void faultsStoreNothing_data();
+    void faultsStoreNothing();
+    void refusedConnectionIsReported();
+    void writeFailuresLeaveNoDebris_data();
+    void writeFailuresLeaveNoDebris();
+    void fileThatAppearsMeanwhileIsKept();
+    void windowWaitsBusyAndTakesNoSecondClick();
+    void closingDuringTheFetchEndsIt();
+
+private:
+    const QString m_name = QStringLiteral("sat070321-1400.gif");   // the fake clock's minute
+    const QByteArray m_picture = TestGif::make({ 64, 48 }, 7);
+};
+
+namespace {
+
+const QString FetchFailed = QStringLiteral("Das Satellitenbild konnte nicht geladen werden.");
+const QString Unusable = QStringLiteral("Der Server hat kein brauchbares Satellitenbild geliefert.");
+
+Response answer(const QByteArray &body, Response::Mode mode = Response::Mode::Normal)
+{
+    Response response;
+    response.body = body;
+    response.mode = mode;
+    return response;
+}
+
+Response status(int code, const QByteArray &reason)
+{
+    Response response = answer("<html><body>Fehlerseite</body></html>");
+    response.status = code;
+    response.reason = reason;
+    return response;
+}
+
+Response redirect(const QByteArray &to)
+{
+    Response response = status(302, "Found");
+    response.headers = { { "Location", to } };
+    return response;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A tmpfs of our own, since root writes through any chmod. Empty when mounting is refused.
+QString mountTmpfs(const QString &where, const QString &options)
+{
+    QDir().mkpath(where);
+    return QProcess::execute(QStringLiteral("mount"), { "-t", "tmpfs", "-o", options, "tmpfs", where }) == 0
+        ? where : QString();
+}
+
+}
+
+void DownloadTest::initTestCase()
+{
+    installGermanTranslations();
+    // The test server is on this machine; a proxy from the environment must not get in between.
+    for (const char *variable : { "http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY" })
+        qunsetenv(variable);
+}
+
+void DownloadTest::fixedAddressAndTimeout()
+{
+    QCOMPARE(PictureFetcher::PictureAddress, QUrl(QStringLiteral("http://www.zamg.ac.at/dyn/pictures/sat.gif")));
+    QCOMPARE(PictureFetcher::RequestTimeout, 60s);
+    QCOMPARE(PictureFetcher::MaxBodySize, 64 * 1024 * 1024);
+    TestWindow window;
+    QCOMPARE(window.form->Inet1->address(), PictureFetcher::PictureAddress);
+}
+
+void DownloadTest::storesThePictureOncePerMinute()
+{
+    TestHttpServer server;
+    server.setResponse(QStringLiteral("/dyn/pictures/sat.gif"), answer(m_picture));
+    TestWindow window({ "sat070321-1300.gif" }, { .pictureAddress = server.url() });
+
+    window.boxes.answer(QMessageBox::Ok);
+    window.click(window.form->CommandDownload);
+    QCOMPARE(server.requestCount(), 1);
+    QCOMPARE(window.files(), (QStringList{ "sat070321-1300.gif", m_name }));
+    QCOMPARE(readAll(window.path(m_name)), m_picture);
+    QCOMPARE(window.boxes.seen().size(), 1);
+    const SeenBox &box = window.boxes.seen().first();
+    QCOMPARE(box.icon, QMessageBox::Information);
+    QCOMPARE(box.title, QStringLiteral("Download"));
+    QCOMPARE(box.text, QStringLiteral("Satellitenbild wurde erfolgreich geladen.\r\n") + window.path(m_name));
+    QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QCOMPARE(listEntries(window.form->List1), window.files());
+
+    // The same minute again: no request, no message, but a fresh list.
+    window.click(window.form->CommandWaehlen[Form1::SelectAll]);
+    window.click(window.form->CommandDownload);
+    QCOMPARE(server.requestCount(), 1);
+    QCOMPARE(window.boxes.seen().size(), 1);
+    QCOMPARE(selectedEntries(window.form->List1), QStringList());
+
+    // A minute later, a second file, even though the server's picture is the same.
+    window.platform.now = window.platform.now.addSecs(60);
+    window.boxes.answer(QMessageBox::Ok);
+    window.click(window.form->CommandDownload);
+    QCOMPARE(server.requestCount(), 2);
+    QCOMPARE(window.files(), (QStringList{ "sat070321-1300.gif", m_name, "sat070321-1401.gif" }));
+    QCOMPARE(readAll(window.path(QStringLiteral("sat070321-1401.gif"))), m_picture);
+}
+
+void DownloadTest::followsRedirects()
+{
+    TestHttpServer server;
+    server.setResponse(QStringLiteral("/old"), redirect("/dyn/pictures/sat.gif"));
+    server.setResponse(QStringLiteral("/dyn/pictures/sat.gif"), answer(m_picture));
+    TestWindow window({}, { .pictureAddress = server.url(QStringLiteral("/old")) });
+    window.boxes.answer(QMessageBox::Ok);
+    window.click(window.form->CommandDownload);
+    QCOMPARE(server.requestedPaths(), (QStringList{ "/old", "/dyn/pictures/sat.gif" }));
+    QCOMPARE(readAll(window.path(m_name)), m_picture);
+}
+
+void DownloadTest::faultsStoreNothing_data()
+{
+    QTest::addColumn<Response>("response");
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<QString>("reason");   // empty: the system's own words, only required to be there
+
+    const QByteArray picture = m_picture;
+    Response tooLarge = answer(picture);
+    tooLarge.headers = { { "Content-Length", QByteArray::number(PictureFetcher::MaxBodySize + 1) } };
+    Response drip = answer(picture, Response::Mode::Drip);
+    drip.dripInterval = 50ms;
+    const QString late = QStringLiteral("Der Server hat nicht innerhalb von 0,5 Sekunden geantwortet.");
+
+    QTest::newRow("status 404") << status(404, "Not Found") << FetchFailed
+                                << QStringLiteral("Der Server antwortete mit dem Status 404 Not Found.");
+    QTest::newRow("status 500") << status(500, "Internal Server Error") << FetchFailed
+                                << QStringLiteral("Der Server antwortete mit dem Status 500 Internal Server Error.");
+    QTest::newRow("closed before the announced length") << answer(picture, Response::Mode::CloseEarly)
+                                                        << FetchFailed << QString();
+    QTest::newRow("headers, then a stall") << answer(picture, Response::Mode::Stall) << FetchFailed << late;
+    QTest::newRow("no answer at all") << answer(picture, Response::Mode::Silent) << FetchFailed << late;
+    QTest::newRow("a drip that beats an idle time-out") << drip << FetchFailed << late;
+    QTest::newRow("redirect loop") << redirect("/dyn/pictures/sat.gif") << FetchFailed << QString();
+    QTest::newRow("announced length above the cap") << tooLarge << FetchFailed
+                                                    << QStringLiteral("Die Antwort ist größer als 64 MiB.");
+    QTest::newRow("endless body without length")
+        << answer(QByteArray(PictureFetcher::MaxBodySize + 1, 'x'), Response::Mode::NoLength) << FetchFailed
+        << QStringLiteral("Die Antwort ist größer als 64 MiB.");
+    QTest::newRow("empty body") << answer({}) << Unusable
+                                << QStringLiteral("Der Server hat eine leere Antwort geschickt.");
+    QTest::newRow("an HTML page") << answer("<html><body>Wartung</body></html>") << Unusable
+                                  << QStringLiteral("Die Antwort ist kein vollständiges GIF-Bild.");
+    QTest::newRow("a picture cut off, no length announced")
+        << answer(picture.left(picture.size() - 2), Response::Mode::NoLength) << Unusable
+        << QStringLiteral("Die Antwort ist kein vollständiges GIF-Bild.");
+}
+
+void DownloadTest::faultsStoreNothing()
+{
+    QFETCH(Response, response);
+    QFETCH(QString, description);
+    QFETCH(QString, reason);
+
+    TestHttpServer server;
+    server.setResponse(QStringLiteral("/dyn/pictures/sat.gif"), response);
+    TestWindow window({ "sat070321-1300.gif" }, { .pictureAddress = server.url(), .fetchTimeout = 500ms });
+    window.form->List1->selectAll();
+    window.boxes.answer(QMessageBox::Ok);
+    window.click(window.form->CommandDownload);
+
+    QCOMPARE(window.boxes.seen().size(), 1);
+    const SeenBox &box = window.boxes.seen().first();
+    QCOMPARE(box.icon, QMessageBox::Critical);
+    QCOMPARE(box.title, QStringLiteral("Fehler"));
+    const QStringList lines = box.text.split(QStringLiteral("\r\n"));
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines[0], description);
+    if (reason.isEmpty())
+        QVERIFY(!lines[1].isEmpty());
+    else
+        QCOMPARE(lines[1], reason);
+    QCOMPARE(window.files(), QStringList{ "sat070321-1300.gif" });
+    QCOMPARE(selectedEntries(window.form->List1), QStringList());   // refreshed
+}
+
+void DownloadTest::refusedConnectionIsReported()
+{
+    QTcpServer closed;
+    QVERIFY(closed.listen(QHostAddress::LocalHost));
+    const QUrl address(QStringLiteral("http://127.0.0.1:%1/dyn/pictures/sat.gif").arg(closed.serverPort()));
+    closed.close();
+    TestWindow window({}, { .pictureAddress = address });
+    window.boxes.answer(QMessageBox::Ok);
+    window.click(window.form->CommandDownload);
+
+    QCOMPARE(window.boxes.seen().size(), 1);
+    const QStringList lines = window.boxes.seen().first().text.split(QStringLiteral("\r\n"));
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines[0], FetchFailed);
+    QVERIFY(!lines[1].isEmpty());
+    QCOMPARE(window.files(), QStringList());
+}
+
+void DownloadTest::writeFailuresLeaveNoDebris_data()
+{
+    QTest::addColumn<QString>("options");
+    QTest::addColumn<int>("error");
+    QTest::newRow("read-only folder") << QStringLiteral("size=1m,ro") << EROFS;
+    QTest::newRow("disk full") << QStringLiteral("size=16k") << ENOSPC;
+}
+
+void DownloadTest::writeFailuresLeaveNoDebris()
+{
+    QFETCH(QString, options);
+    QFETCH(int, error);
+    QTemporaryDir scratch;
+    const QString folder = mountTmpfs(scratch.path() + QStringLiteral("/mnt"), options);
+    if (folder.isEmpty())
+        QSKIP("This test needs to mount a tmpfs (root).");
+    const auto unmount = qScopeGuard([&] { QProcess::execute(QStringLiteral("umount"), { folder }); });
+
+    TestHttpServer server;
+    server.setResponse(QStringLiteral("/dyn/pictures/sat.gif"), answer(TestGif::make({ 400, 300 }, 3)));
+    TestWindow window({}, { .programFolder = folder, .pictureAddress = server.url() });
+    window.boxes.answer(QMessageBox::Ok);
+    window.click(window.form->CommandDownload);
+
+    QCOMPARE(window.boxes.seen().size(), 1);
+    QCOMPARE(window.boxes.seen().first().title, QStringLiteral("Fehler"));
+    QCOMPARE(window.boxes.seen().first().text,
+             QStringLiteral("Die Datei %1 konnte nicht geschrieben werden.\r\n").arg(window.path(m_name))
+                 + qt_error_string(error));
+    QCOMPARE(window.files(), QStringList());
+}
+
+void DownloadTest::fileThatAppearsMeanwhileIsKept()
+{
+    TestHttpServer server;
+    Response response = answer(m_picture);
+    TestWindow window({}, { .pictureAddress = server.url() });
+    const QString target = window.path(m_name);
+    response.onRequest = [&] { putPictures(window.folder.path(), { m_name }); };
+    server.setResponse(QStringLiteral("/dyn/pictures/sat.gif"), response);
+    window.boxes.answer(QMessageBox::Ok);
+    window.click(window.form->CommandDownload);
+
+    QCOMPARE(window.boxes.seen().first().text,
+             QStringLiteral("Die Datei %1 konnte nicht geschrieben werden.\r\n"
+                            "Eine Datei dieses Namens ist inzwischen vorhanden.").arg(target));
+    QCOMPARE(window.files(), QStringList{ m_name });
+    QCOMPARE(readAll(target), TestGif::make({ 16, 12 }, 0));   // the other one, untouched
+}
+
+void DownloadTest::windowWaitsBusyAndTakesNoSecondClick()
+{
+    TestHttpServer server;
+    Response drip = answer(TestGif::make({ 2, 2 }), Response::Mode::Drip);
+    drip.dripInterval = 10ms;
+    bool busyDuringFetch = false;
+    TestWindow window({}, { .pictureAddress = server.url() });
+    drip.onRequest = [&] {
+        busyDuringFetch = QGuiApplication::overrideCursor()
+            && QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor;
+        QTimer::singleShot(20, window.form.get(), [&] {
+            window.click(window.form->CommandDownload);
+            window.click(window.form->CommandInfo);
+        });
+    };
+    server.setResponse(QStringLiteral("/dyn/pictures/sat.gif"), drip);
+    window.boxes.answer(QMessageBox::Ok);
+    window.click(window.form->CommandDownload);
+
+    QVERIFY(busyDuringFetch);
+    QVERIFY(!QGuiApplication::overrideCursor());
+    QCOMPARE(server.requestCount(), 1);
+    QCOMPARE(window.boxes.seen().size(), 1);   // the confirmation only, no info box
+    QCOMPARE(window.files(), QStringList{ m_name });
+}
+
+void DownloadTest::closingDuringTheFetchEndsIt()
+{
+    TestHttpServer server;
+    server.setResponse(QStringLiteral("/dyn/pictures/sat.gif"), answer(m_picture, Response::Mode::Stall));
+    TestWindow window({}, { .pictureAddress = server.url() });
+    QTimer::singleShot(100, window.form.get(), [&] { window.form->close(); });
+    window.click(window.form->CommandDownload);
+
+    QVERIFY(!window.form->isVisible());
+    QCOMPARE(window.boxes.seen().size(), 0);
+    QCOMPARE(window.files(), QStringList());
+}
+
+QTEST_MAIN(DownloadTest)
+#include "tst_download.moc"
