@@ -1,0 +1,159 @@
+#include "support/testwindow.h"
+
+#include "app/platform.h"
+
+// The four selection commands: refusals, selecting, and deleting the selected files.
+class CommandsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { installGermanTranslations(); }
+    void cleanup() { QCOMPARE(openTopLevelWindows(nullptr), QStringList()); }
+    void emptyListRefusesEveryCommand_data();
+    void emptyListRefusesEveryCommand();
+    void emptySelectionRefusesDeleteAndAnimation_data();
+    void emptySelectionRefusesDeleteAndAnimation();
+    void selectAllAndNoneNeedNoSelection();
+    void cancelledDeletionKeepsFilesAndSelection();
+    void deletionRemovesSelectedFilesInListOrder();
+    void failedDeletionStopsAtThatFileAndShowsTheDisk();
+};
+
+namespace {
+
+const QStringList Five = { "sat070321-1000.gif", "sat070321-1100.gif", "sat070321-1200.gif",
+                           "sat070321-1300.gif", "sat070321-1400.gif" };
+
+// The refusal box comes after the beep: the beep count is taken while the box is open.
+void expectRefusal(TestWindow &window, int index, const QString &text)
+{
+    int beepsWhileOpen = -1;
+    window.boxes.answer(QMessageBox::Ok, [&](QMessageBox *) { beepsWhileOpen = window.platform.beeps; });
+    window.click(window.form->CommandWaehlen[index]);
+    QCOMPARE(beepsWhileOpen, 1);
+    QCOMPARE(window.boxes.seen().size(), 1);
+    const SeenBox &box = window.boxes.seen().first();
+    QCOMPARE(box.icon, QMessageBox::Critical);
+    QCOMPARE(box.title, QStringLiteral("Fehler"));
+    QCOMPARE(box.text, text);
+    QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+}
+
+void addIndexRows(std::initializer_list<int> indexes)
+{
+    QTest::addColumn<int>("index");
+    for (int index : indexes)
+        QTest::addRow("CommandWaehlen %d", index) << index;
+}
+
+}
+
+void CommandsTest::emptyListRefusesEveryCommand_data()
+{
+    addIndexRows({ 0, 1, 2, 3 });
+}
+
+void CommandsTest::emptyListRefusesEveryCommand()
+{
+    QFETCH(int, index);
+    TestWindow window;
+    expectRefusal(window, index,
+                  QStringLiteral("Keine Datei(en) verfügbar.\r\nFühren Sie zuerst einen Download durch."));
+    QVERIFY(!window.form->AnimGo);
+}
+
+void CommandsTest::emptySelectionRefusesDeleteAndAnimation_data()
+{
+    addIndexRows({ 2, 3 });
+}
+
+void CommandsTest::emptySelectionRefusesDeleteAndAnimation()
+{
+    QFETCH(int, index);
+    TestWindow window(Five);
+    expectRefusal(window, index, QStringLiteral("Keine Datei(en) ausgewählt."));
+    QCOMPARE(window.files(), Five);
+    QVERIFY(!window.form->AnimGo);
+    QCOMPARE(window.form->CommandWaehlen[Form1::Animate]->text(), QStringLiteral("Animation starten"));
+}
+
+void CommandsTest::selectAllAndNoneNeedNoSelection()
+{
+    TestWindow window(Five);
+    window.click(window.form->CommandWaehlen[Form1::SelectNone]);
+    QCOMPARE(selectedEntries(window.form->List1), QStringList());
+    window.click(window.form->CommandWaehlen[Form1::SelectAll]);
+    QCOMPARE(selectedEntries(window.form->List1), Five);
+    window.click(window.form->CommandWaehlen[Form1::SelectNone]);
+    QCOMPARE(selectedEntries(window.form->List1), QStringList());
+    QCOMPARE(window.platform.beeps, 0);
+    QCOMPARE(window.boxes.seen().size(), 0);
+}
+
+void CommandsTest::cancelledDeletionKeepsFilesAndSelection()
+{
+    TestWindow window(Five);
+    window.select({ Five[1], Five[3] });
+    window.boxes.answer(QMessageBox::Cancel);
+    window.click(window.form->CommandWaehlen[Form1::DeleteSelected]);
+
+    QCOMPARE(window.boxes.seen().size(), 1);
+    const SeenBox &box = window.boxes.seen().first();
+    QCOMPARE(box.icon, QMessageBox::Question);
+    QCOMPARE(box.title, QStringLiteral("Datei löschen"));
+    QCOMPARE(box.text, QStringLiteral("Die markierte(n) Datei(en) wirklich löschen?"));
+    QCOMPARE(box.buttons, QMessageBox::Ok | QMessageBox::Cancel);
+    QCOMPARE(box.buttonTexts, (QStringList{ "OK", "Abbrechen" }));
+    QCOMPARE(window.files(), Five);
+    QCOMPARE(selectedEntries(window.form->List1), (QStringList{ Five[1], Five[3] }));
+}
+
+void CommandsTest::deletionRemovesSelectedFilesInListOrder()
+{
+    TestWindow window(Five);
+    window.select({ Five[0], Five[2], Five[4] });
+    window.boxes.answer(QMessageBox::Ok);
+    window.click(window.form->CommandWaehlen[Form1::DeleteSelected]);
+    QCOMPARE(window.files(), (QStringList{ Five[1], Five[3] }));
+    QCOMPARE(listEntries(window.form->List1), (QStringList{ Five[1], Five[3] }));
+    QCOMPARE(selectedEntries(window.form->List1), QStringList());
+
+    // Deleting the rest empties the list, and every command then refuses.
+    window.click(window.form->CommandWaehlen[Form1::SelectAll]);
+    window.boxes.answer(QMessageBox::Ok);
+    window.click(window.form->CommandWaehlen[Form1::DeleteSelected]);
+    QCOMPARE(window.files(), QStringList());
+    QCOMPARE(window.form->List1->count(), 0);
+
+    window.boxes.answer(QMessageBox::Ok);
+    window.click(window.form->CommandWaehlen[Form1::SelectAll]);
+    QCOMPARE(window.platform.beeps, 1);
+    QCOMPARE(window.boxes.seen().last().text,
+             QStringLiteral("Keine Datei(en) verfügbar.\r\nFühren Sie zuerst einen Download durch."));
+}
+
+void CommandsTest::failedDeletionStopsAtThatFileAndShowsTheDisk()
+{
+    TestWindow window(Five);
+    window.select({ Five[0], Five[2], Five[4] });
+    // Another program removes the middle one behind the list's back.
+    QVERIFY(QFile::remove(window.path(Five[2])));
+    window.boxes.answer(QMessageBox::Ok);
+    window.boxes.answer(QMessageBox::Ok);
+    window.click(window.form->CommandWaehlen[Form1::DeleteSelected]);
+
+    QCOMPARE(window.files(), (QStringList{ Five[1], Five[3], Five[4] }));
+    QCOMPARE(listEntries(window.form->List1), window.files());
+    QCOMPARE(window.boxes.seen().size(), 2);
+    const SeenBox &report = window.boxes.seen().last();
+    QCOMPARE(report.icon, QMessageBox::Critical);
+    QCOMPARE(report.title, QStringLiteral("Fehler"));
+    QVERIFY2(report.text.startsWith(QStringLiteral("Die Datei %1 konnte nicht gelöscht werden.\r\n")
+                                        .arg(window.path(Five[2]))),
+             qPrintable(report.text));
+    QVERIFY(report.text.size() > report.text.indexOf(u'\n') + 1);   // the system's reason follows
+}
+
+QTEST_MAIN(CommandsTest)
+#include "tst_commands.moc"
