@@ -274,6 +274,9 @@ bool Form1::entrySelected(int index) const
 
 void Form1::showEntry(int index)
 {
+    // The pause after a picture counts from here, so its loading time is part of the
+    // pause and the pictures follow one another at an even pace.
+    m_pauseSince.start();
     const QString name = List1->item(index)->text();
     QImageReader reader(DLPfad + name);
     const QImage picture = reader.read();
@@ -286,7 +289,8 @@ void Form1::showEntry(int index)
 
 void Form1::pause(std::chrono::milliseconds duration)
 {
-    m_platform->wait(duration);
+    m_platform->wait(duration, m_pauseSince);
+    m_pauseSince.start();
 }
 
 void Form1::closeEvent(QCloseEvent *event)

@@ -3,6 +3,7 @@
 #include "animation/animationplayer.h"
 #include "archive/picturefetcher.h"
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QUrl>
 #include <QWidget>
@@ -87,5 +88,6 @@ private:
     void pause(std::chrono::milliseconds duration) override;
 
     Platform *m_platform = nullptr;
+    QElapsedTimer m_pauseSince;   // pauses count from the last picture's loading or pause
     bool m_closing = false;
 };

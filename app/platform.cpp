@@ -18,9 +18,10 @@ QDateTime Platform::localNow() const
     return QDateTime::currentDateTime();
 }
 
-void Platform::wait(std::chrono::milliseconds duration)
+void Platform::wait(std::chrono::milliseconds duration, const QElapsedTimer &since)
 {
-    QDeadlineTimer deadline(duration, Qt::PreciseTimer);
+    const QDeadlineTimer deadline(duration - std::chrono::nanoseconds(since.nsecsElapsed()),
+                                  Qt::PreciseTimer);
     bool cancelled = false;
     QEventLoop loop;
     QTimer timer;
@@ -33,11 +34,11 @@ void Platform::wait(std::chrono::milliseconds duration)
     });
     // A nested loop can return early (an application that is quitting returns from every
     // new loop at once), so the deadline, not the loop, decides when the wait is over.
-    while (!cancelled && !deadline.hasExpired()) {
-        timer.start(std::chrono::milliseconds(deadline.remainingTime()));
+    do {
+        timer.start(std::chrono::ceil<std::chrono::milliseconds>(deadline.remainingTimeAsDuration()));
         if (loop.exec() != 0)
             break;
-    }
+    } while (!cancelled && !deadline.hasExpired());
 }
 
 void Platform::cancelWaits()

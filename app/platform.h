@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QObject>
 
@@ -21,8 +22,9 @@ public:
     virtual QDateTime localNow() const;
 
     // Keeps the window working (repaints, clicks, other handlers run nested in here) until
-    // `duration` has passed on a monotonic clock, or until cancelWaits() is called.
-    virtual void wait(std::chrono::milliseconds duration);
+    // `duration` has passed since `since` was started, on a monotonic clock, or until
+    // cancelWaits() is called. Pending events run even when that time is already up.
+    virtual void wait(std::chrono::milliseconds duration, const QElapsedTimer &since);
 
     // Ends every wait now running, e.g. when the window closes.
     void cancelWaits();

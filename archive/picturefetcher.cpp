@@ -8,11 +8,13 @@
 #include <QNetworkRequest>
 #include <QTimer>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
 
 const QString FetchFailed = QStringLiteral("Das Satellitenbild konnte nicht geladen werden.");
+constexpr qint64 ReadBufferSize = 256 * 1024;
 
 }
 
@@ -53,12 +55,18 @@ QByteArray PictureFetcher::fetch()
         else if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 200)
             body.reserve(length.toLongLong());
     });
-    // Taking the bytes as they come keeps Qt from buffering an endless body for us.
+    // Taking the bytes as they come, straight into the body and through a small buffer,
+    // keeps an endless or huge answer from piling up in memory.
+    reply->setReadBufferSize(ReadBufferSize);
     connect(reply.get(), &QNetworkReply::readyRead, this, [&] {
-        if (body.size() + reply->bytesAvailable() > MaxBodySize)
+        const qint64 available = reply->bytesAvailable();
+        if (body.size() + available > MaxBodySize) {
             refuse(tooLarge);
-        else
-            body += reply->readAll();
+            return;
+        }
+        const qsizetype received = body.size();
+        body.resize(received + available);
+        body.resize(received + std::max<qint64>(0, reply->read(body.data() + received, available)));
     });
 
     // Qt's own transfer time-out only counts idle time; the request gets a hard limit.

@@ -2,12 +2,12 @@
 
 #include <QCoreApplication>
 
-void FakePlatform::wait(std::chrono::milliseconds duration)
+void FakePlatform::wait(std::chrono::milliseconds duration, const QElapsedTimer &since)
 {
     waits.append(duration);
     const int number = int(waits.size());
     if (realWaits)
-        Platform::wait(duration);
+        Platform::wait(duration, since);
     else
         QCoreApplication::processEvents();
     clock += duration;

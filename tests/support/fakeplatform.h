@@ -15,7 +15,7 @@ class FakePlatform : public Platform
 public:
     void beep() override { ++beeps; }
     QDateTime localNow() const override { return now; }
-    void wait(std::chrono::milliseconds duration) override;
+    void wait(std::chrono::milliseconds duration, const QElapsedTimer &since) override;
 
     int beeps = 0;
     QDateTime now = QDateTime(QDate(2007, 3, 21), QTime(14, 0));
