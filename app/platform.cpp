@@ -3,9 +3,12 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
+#include <QLabel>
 #include <QLibraryInfo>
 #include <QTimer>
 #include <QTranslator>
+
+#include <algorithm>
 
 void Platform::beep()
 {
@@ -85,6 +88,14 @@ QMessageBox::StandardButton showMessage(QWidget *parent, QMessageBox::Icon icon,
 {
     QMessageBox box(icon, title, text, buttons, parent);
     box.setTextFormat(Qt::PlainText);
+    // The box would wrap lines longer than about 500 pixels; ours are broken where the
+    // text breaks them.
+    if (auto *label = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))) {
+        int widest = 0;
+        for (const QString &line : text.split(u'\n'))
+            widest = std::max(widest, label->fontMetrics().horizontalAdvance(line.trimmed()));
+        label->setMinimumWidth(widest);
+    }
     return QMessageBox::StandardButton(box.exec());
 }
 

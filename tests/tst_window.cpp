@@ -216,9 +216,18 @@ void WindowTest::infoBoxShowsTheFixedText()
     Form1 form({ m_folder.path() });
     form.show();
     BoxAnswerer boxes;
-    boxes.answer(QMessageBox::Ok);
+    int widestLine = 0;
+    int labelWidth = -1;
+    boxes.answer(QMessageBox::Ok, [&](QMessageBox *box) {
+        // The box must not wrap the lines further than the text breaks them.
+        const auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+        for (const QString &line : expected.split(QStringLiteral("\r\n")))
+            widestLine = std::max(widestLine, label->fontMetrics().horizontalAdvance(line));
+        labelWidth = label->contentsRect().width();
+    });
     QTest::mouseClick(form.CommandInfo, Qt::LeftButton);
 
+    QVERIFY2(labelWidth >= widestLine, qPrintable(QStringLiteral("%1 < %2").arg(labelWidth).arg(widestLine)));
     QCOMPARE(boxes.seen().size(), 1);
     const SeenBox &box = boxes.seen().first();
     QCOMPARE(box.icon, QMessageBox::Information);
