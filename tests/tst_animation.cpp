@@ -27,6 +27,8 @@ private slots:
     void unloadablePictureStopsTheAnimation_data();
     void unloadablePictureStopsTheAnimation();
     void realWaitsKeepEachPictureOnView();
+    void closingTheWindowEndsTheProgram_data();
+    void closingTheWindowEndsTheProgram();
 };
 
 namespace {
@@ -310,6 +312,38 @@ void AnimationTest::realWaitsKeepEachPictureOnView()
     QVERIFY2(shownAt[1] - shownAt[0] >= 300, qPrintable(QString::number(shownAt[1] - shownAt[0])));
     QVERIFY2(shownAt[2] - shownAt[1] >= 1300, qPrintable(QString::number(shownAt[2] - shownAt[1])));
     expectIdle(window);
+}
+
+void AnimationTest::closingTheWindowEndsTheProgram_data()
+{
+    QTest::addColumn<bool>("fromInfoBox");
+    QTest::newRow("closed during a real wait") << false;
+    QTest::newRow("closed while the info box is open") << true;
+}
+
+// The program's own event loop, as the program runs it: closing the window must end it
+// while the animation runs, with real waits.
+void AnimationTest::closingTheWindowEndsTheProgram()
+{
+    QFETCH(bool, fromInfoBox);
+    TestWindow window(Five);
+    Recorder recorder(window);
+    window.platform.realWaits = true;
+    window.select(Five);
+    QTimer::singleShot(0, window.form.get(), [&] { window.click(startStop(window)); });
+    QTimer::singleShot(700, window.form.get(), [&] {
+        if (!fromInfoBox) {
+            window.form->close();
+            return;
+        }
+        window.boxes.answer(QMessageBox::Ok, [&](QMessageBox *) { window.form->close(); });
+        window.click(window.form->CommandInfo);
+    });
+    QCOMPARE(QApplication::exec(), 0);   // returns once the window is closed
+
+    QCOMPARE(recorder.names(), Five.first(3));
+    QVERIFY(!window.form->isVisible());
+    QCOMPARE(window.boxes.unexpected(), 0);
 }
 
 QTEST_MAIN(AnimationTest)
