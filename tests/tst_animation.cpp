@@ -19,8 +19,6 @@ private slots:
     void stopShowsOneMorePicture_data();
     void stopShowsOneMorePicture();
     void infoBoxFreezesTheSequence();
-    void closingEndsTheLoop_data();
-    void closingEndsTheLoop();
     void startWhileFinishingNestsANewLoop();
     void finishingLoopEndsWhenNestedCommandsTakeItsPictures_data();
     void finishingLoopEndsWhenNestedCommandsTakeItsPictures();
@@ -176,38 +174,6 @@ void AnimationTest::infoBoxFreezesTheSequence()
     QCOMPARE(shownWhenAnswered, 1);
     QCOMPARE(recorder.names(), (QStringList{ Five[0], Five[1], Five[0] }));
     expectIdle(window);
-}
-
-void AnimationTest::closingEndsTheLoop_data()
-{
-    QTest::addColumn<bool>("fromInfoBox");
-    QTest::newRow("closed during a wait") << false;
-    QTest::newRow("closed while the info box is open") << true;
-}
-
-void AnimationTest::closingEndsTheLoop()
-{
-    QFETCH(bool, fromInfoBox);
-    TestWindow window(Five);
-    Recorder recorder(window);
-    window.select(Five);
-    window.platform.duringWait = [&](int wait) {
-        if (wait != 2)
-            return;
-        if (fromInfoBox) {
-            window.boxes.answer(QMessageBox::Ok, [&](QMessageBox *) { window.form->close(); });
-            window.click(window.form->CommandInfo);
-        } else {
-            window.form->close();
-        }
-    };
-    window.click(startStop(window));
-
-    // The click returned: nothing more was shown and no wait followed the close.
-    QCOMPARE(recorder.names(), (QStringList{ Five[0], Five[1] }));
-    QCOMPARE(window.platform.waits.size(), 2);
-    QVERIFY(!window.form->isVisible());
-    QCOMPARE(window.boxes.unexpected(), 0);
 }
 
 void AnimationTest::startWhileFinishingNestsANewLoop()

@@ -10,8 +10,8 @@ namespace TestGif {
 
 // A valid GIF89a with a global 256-colour palette, `frames` image frames of `size`,
 // ending in the 0x3B trailer. Pixels follow a deterministic smooth pattern (gradients
-// and bands, like a weather picture) shifted by `seed`: pictures whose seeds differ
-// (modulo 256) differ in every pixel, and the same arguments always give the same bytes.
+// and bands, like a weather picture) shifted by `seed`, so pictures of different seeds
+// differ, and the same arguments always give the same bytes.
 // Returns an empty array for an empty size, a side above 65535 or frames < 1.
 QByteArray make(QSize size = {8, 8}, int seed = 0, int frames = 1);
 
