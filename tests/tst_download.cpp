@@ -24,6 +24,7 @@ private slots:
     void fixedAddressAndTimeout();
     void storesThePictureOncePerMinute();
     void followsRedirects();
+    void goesThroughTheSystemProxy();
     void faultsStoreNothing_data();
     void faultsStoreNothing();
     void refusedConnectionIsReported();
@@ -143,6 +144,21 @@ void DownloadTest::followsRedirects()
     window.boxes.answer(QMessageBox::Ok);
     window.click(window.form->CommandDownload);
     QCOMPARE(server.requestedPaths(), (QStringList{ "/old", "/dyn/pictures/sat.gif" }));
+    QCOMPARE(readAll(window.path(m_name)), m_picture);
+}
+
+void DownloadTest::goesThroughTheSystemProxy()
+{
+    // Our server plays the proxy; the picture's host is one that must never resolve.
+    TestHttpServer proxy;
+    const QString address = QStringLiteral("http://nubilo.invalid/dyn/pictures/sat.gif");
+    proxy.setResponse(address, answer(m_picture));
+    qputenv("http_proxy", proxy.url(QStringLiteral("/")).toEncoded());
+    const auto unset = qScopeGuard([] { qunsetenv("http_proxy"); });
+    TestWindow window({}, { .pictureAddress = QUrl(address) });
+    window.boxes.answer(QMessageBox::Ok);
+    window.click(window.form->CommandDownload);
+    QCOMPARE(proxy.requestedPaths(), QStringList{ address });
     QCOMPARE(readAll(window.path(m_name)), m_picture);
 }
 
