@@ -32,8 +32,13 @@ QByteArray PictureFetcher::fetch()
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
 
     m_aborted = false;
+    // The handlers below refer to this function's locals: the reply must not call them
+    // once it returns, even though the reply itself is only deleted later.
     std::unique_ptr<QNetworkReply, void (*)(QNetworkReply *)> reply(
-        m_manager.get(request), [](QNetworkReply *r) { r->deleteLater(); });
+        m_manager.get(request), [](QNetworkReply *r) {
+            r->disconnect();
+            r->deleteLater();
+        });
     m_reply = reply.get();
 
     QByteArray body;
