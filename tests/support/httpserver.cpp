@@ -8,24 +8,7 @@
 
 namespace {
 
-constexpr qsizetype kMaxHeaderBytes = 64 * 1024;
 constexpr int kNotFound = 404;
-constexpr int kBadRequest = 400;
-constexpr int kHeaderTooLarge = 431;
-constexpr int kRequestLineParts = 3;
-
-// Offset just past the blank line that ends the header, or -1 while it is incomplete.
-// Bare LF line ends are accepted too.
-qsizetype headerEnd(const QByteArray &data)
-{
-    qsizetype end = -1;
-    for (const QByteArrayView blankLine : {QByteArrayView("\r\n\r\n"), QByteArrayView("\n\n")}) {
-        const qsizetype at = data.indexOf(blankLine);
-        if (at >= 0 && (end < 0 || at + blankLine.size() < end))
-            end = at + blankLine.size();
-    }
-    return end;
-}
 
 TestHttpServer::Response errorResponse(int status, const QByteArray &reason)
 {
@@ -106,25 +89,12 @@ void TestHttpServer::acceptConnections()
             if (request->answered)
                 return;
             request->data += data;
-            const qsizetype end = headerEnd(request->data);
-            if (end < 0) {
-                if (request->data.size() > kMaxHeaderBytes) {
-                    request->answered = true;
-                    socket->write(statusAndHeaders(errorResponse(kHeaderTooLarge, "Request Header Fields Too Large")));
-                    socket->disconnectFromHost();
-                }
+            if (!request->data.contains("\r\n\r\n"))
                 return;
-            }
             request->answered = true;
-            const QByteArray requestLine = request->data.left(request->data.indexOf('\n')).trimmed();
-            const QList<QByteArray> parts = requestLine.simplified().split(' ');
-            if (parts.size() != kRequestLineParts || !parts.last().startsWith("HTTP/")) {
-                const Response bad = errorResponse(kBadRequest, "Bad Request");
-                socket->write(statusAndHeaders(bad) + bad.body);
-                socket->disconnectFromHost();
-                return;
-            }
-            answer(socket, parts.first(), QString::fromLatin1(parts.at(1)));
+            // "GET /path HTTP/1.1"
+            const QString target = QString::fromLatin1(request->data.left(request->data.indexOf('\r')).split(' ').value(1));
+            answer(socket, target);
         });
     }
 }
@@ -139,7 +109,7 @@ TestHttpServer::Response TestHttpServer::responseFor(const QString &target) cons
     return m_responses.value(path, errorResponse(kNotFound, "Not Found"));
 }
 
-void TestHttpServer::answer(QTcpSocket *socket, const QByteArray &method, const QString &target)
+void TestHttpServer::answer(QTcpSocket *socket, const QString &target)
 {
     using Mode = Response::Mode;
     m_requestedPaths.append(target);
@@ -154,25 +124,22 @@ void TestHttpServer::answer(QTcpSocket *socket, const QByteArray &method, const 
         return;
 
     socket->write(statusAndHeaders(response));
-    const bool withBody = method != "HEAD";
     switch (response.mode) {
     case Mode::Normal:
     case Mode::NoLength:
         // One write: QTcpSocket buffers it and sends as the peer reads.
-        if (withBody)
-            socket->write(response.body);
+        socket->write(response.body);
         socket->disconnectFromHost();   // closes once the buffer is sent
         break;
     case Mode::CloseEarly:
-        if (withBody)
-            socket->write(response.body.left(response.body.size() / 2));
+        socket->write(response.body.left(response.body.size() / 2));
         socket->disconnectFromHost();
         break;
     case Mode::Stall:
     case Mode::Silent:
         break;
     case Mode::Drip: {
-        if (!withBody || response.body.isEmpty()) {
+        if (response.body.isEmpty()) {
             socket->disconnectFromHost();
             break;
         }

@@ -56,7 +56,7 @@ public:
 
 private:
     void acceptConnections();
-    void answer(QTcpSocket *socket, const QByteArray &method, const QString &target);
+    void answer(QTcpSocket *socket, const QString &target);
     Response responseFor(const QString &target) const;
 
     QTcpServer m_server;
