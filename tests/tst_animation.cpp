@@ -31,8 +31,7 @@ private slots:
 
 namespace {
 
-const QStringList Five = { "sat070321-1000.gif", "sat070321-1100.gif", "sat070321-1200.gif",
-                           "sat070321-1300.gif", "sat070321-1400.gif" };
+const QStringList Five = fivePictures();
 
 // Which picture the window put on view, and when on the fake clock.
 struct Shown

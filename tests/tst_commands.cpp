@@ -22,8 +22,7 @@ private slots:
 
 namespace {
 
-const QStringList Five = { "sat070321-1000.gif", "sat070321-1100.gif", "sat070321-1200.gif",
-                           "sat070321-1300.gif", "sat070321-1400.gif" };
+const QStringList Five = fivePictures();
 
 // The refusal box comes after the beep: the beep count is taken while the box is open.
 void expectRefusal(TestWindow &window, int index, const QString &text)

@@ -12,6 +12,13 @@
 
 #include <memory>
 
+// Five picture names of one morning, in list order.
+inline QStringList fivePictures()
+{
+    return { "sat070321-1000.gif", "sat070321-1100.gif", "sat070321-1200.gif", "sat070321-1300.gif",
+             "sat070321-1400.gif" };
+}
+
 // The real window on a temporary folder of pictures (or the folder the seams name), with a fake platform and a box
 // answerer ready, for tests that click through it.
 struct TestWindow
