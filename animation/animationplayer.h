@@ -25,6 +25,11 @@ constexpr std::chrono::milliseconds PicturePause{ 300 };
 constexpr std::chrono::milliseconds PassPause{ 1000 };
 }
 
+// The loop runs inside the start click's handler and waits in nested event loops, not on a
+// timer: the other commands (the stop click, the info box, after the stop even a download or
+// a deletion) run inside its pauses, and a modal box holds the animation until it is closed.
+// The window's behaviour depends on that; do not turn it into a timer-driven player.
+//
 // Shows the selected entries in list order, pass after pass, pausing after each picture
 // and longer after each pass. Returns once a picture has been shown after the stop, or as
 // soon as the window closes. A stopped loop also returns after a pass that found nothing

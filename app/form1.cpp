@@ -1,12 +1,12 @@
 #include "app/form1.h"
 
-#include "app/failure.h"
 #include "app/infotext.h"
 #include "app/picturebox.h"
 #include "app/platform.h"
 #include "archive/gifcheck.h"
 #include "archive/picturefolder.h"
 #include "archive/picturestore.h"
+#include "base/failure.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>
@@ -27,12 +27,11 @@ constexpr int TwipsPerPixel = 15;
 
 QRect twips(int left, int top, int width, int height)
 {
-    return { left / TwipsPerPixel, top / TwipsPerPixel, width / TwipsPerPixel,
-             height / TwipsPerPixel };
+    return { left / TwipsPerPixel, top / TwipsPerPixel, width / TwipsPerPixel, height / TwipsPerPixel };
 }
 
-QPushButton *button(QWidget *parent, const char *name, const QString &caption,
-                    const QString &toolTip, const QRect &geometry)
+QPushButton *button(QWidget *parent, const char *name, const QString &caption, const QString &toolTip,
+                    const QRect &geometry)
 {
     auto *result = new QPushButton(caption, parent);
     result->setObjectName(QLatin1String(name));
@@ -70,8 +69,8 @@ Form1::Form1(const Seams &seams)
     icon.addFile(QStringLiteral(":/icons/globe32.xpm"));
     icon.addFile(QStringLiteral(":/icons/globe16.xpm"));
     setWindowIcon(icon);
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                   | Qt::WindowCloseButtonHint);
     setFixedSize(twips(0, 0, 9615, 5775).size());
 
     Frame2->setObjectName(QStringLiteral("Frame2"));
@@ -94,7 +93,8 @@ Form1::Form1(const Seams &seams)
     for (int i = 1; i < int(CommandWaehlen.size()); ++i)
         setTabOrder(CommandWaehlen[i - 1], CommandWaehlen[i]);
 
-    connect(CommandInfo, &QPushButton::clicked, this, [this] { runHandler([this] { CommandInfo_Click(); }); });
+    connect(CommandInfo, &QPushButton::clicked, this,
+            [this] { runHandler([this] { CommandInfo_Click(); }); });
     connect(CommandDownload, &QPushButton::clicked, this,
             [this] { runHandler([this] { CommandDownload_Click(); }); });
     for (int i = 0; i < int(CommandWaehlen.size()); ++i)
@@ -126,9 +126,7 @@ void Form1::CommandDownload_Click()
         // A picture of this minute is already stored: nothing to fetch.
         if (!PictureFolder::isStored(path)) {
             const QByteArray picture = fetchPicture();
-            if (const QString problem = gifProblem(picture); !problem.isEmpty())
-                throw Failure(QStringLiteral("Der Server hat kein brauchbares Satellitenbild geliefert."),
-                              problem);
+            checkPicture(picture);
             storeNewPicture(path, picture);
             showMessage(this, Message::Information, QStringLiteral("Download"),
                         QStringLiteral("Satellitenbild wurde erfolgreich geladen.") + LineBreak + path);

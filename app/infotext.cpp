@@ -5,6 +5,8 @@
 QString infoText()
 {
     const QString lineBreak = QStringLiteral("\r\n");
+    // The description is worded and broken as it has always been shown, "ZAMG ." and
+    // "MehrereSatellitenbilder" included: kept on purpose, please do not correct them.
     const QStringList pieces = {
         QStringLiteral("Nubilo 1.1") + lineBreak,
         QStringLiteral("Sammelt METEOSAT-Satellitenbilder und spielt sie als Animation ab."),

@@ -82,9 +82,8 @@ bool BusyScope::eventFilter(QObject *, QEvent *event)
     }
 }
 
-QMessageBox::StandardButton showMessage(QWidget *parent, QMessageBox::Icon icon,
-                                        const QString &title, const QString &text,
-                                        QMessageBox::StandardButtons buttons)
+QMessageBox::StandardButton showMessage(QWidget *parent, QMessageBox::Icon icon, const QString &title,
+                                        const QString &text, QMessageBox::StandardButtons buttons)
 {
     QMessageBox box(icon, title, text, buttons, parent);
     box.setTextFormat(Qt::PlainText);
@@ -103,8 +102,7 @@ void installGermanTranslations()
 {
     auto *translator = new QTranslator(qApp);
     if (translator->load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"),
-                         QStringLiteral("_"),
-                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(translator);
     else
         delete translator;

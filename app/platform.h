@@ -56,8 +56,8 @@ constexpr auto OkCancel = QMessageBox::StandardButtons(QMessageBox::Ok | QMessag
 }
 
 // A real modal message box; returns the button the user pressed.
-QMessageBox::StandardButton showMessage(QWidget *parent, QMessageBox::Icon icon,
-                                        const QString &title, const QString &text,
+QMessageBox::StandardButton showMessage(QWidget *parent, QMessageBox::Icon icon, const QString &title,
+                                        const QString &text,
                                         QMessageBox::StandardButtons buttons = Message::OkOnly);
 
 // Qt's own German texts for standard buttons and system messages, whatever the locale.

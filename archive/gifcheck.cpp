@@ -1,5 +1,7 @@
 #include "archive/gifcheck.h"
 
+#include "base/failure.h"
+
 #include <QBuffer>
 #include <QImageReader>
 
@@ -37,8 +39,7 @@ bool structureIsWhole(const QByteArray &body)
         return false;
     };
 
-    if (!has(HeaderSize + ScreenDescriptorSize)
-        || (!body.startsWith("GIF87a") && !body.startsWith("GIF89a")))
+    if (!has(HeaderSize + ScreenDescriptorSize) || (!body.startsWith("GIF87a") && !body.startsWith("GIF89a")))
         return false;
     pos = HeaderSize + ScreenDescriptorSize;
     pos += colorTableSize(data[HeaderSize + 4]);
@@ -74,19 +75,20 @@ bool structureIsWhole(const QByteArray &body)
 
 }
 
-QString gifProblem(const QByteArray &body)
+void checkPicture(const QByteArray &body)
 {
+    const QString unusable = QStringLiteral("Der Server hat kein brauchbares Satellitenbild geliefert.");
     if (body.isEmpty())
-        return QStringLiteral("Der Server hat eine leere Antwort geschickt.");
+        throw Failure(unusable, QStringLiteral("Der Server hat eine leere Antwort geschickt."));
 
     if (!structureIsWhole(body))
-        return QStringLiteral("Die Antwort ist kein vollständiges GIF-Bild.");
+        throw Failure(unusable, QStringLiteral("Die Antwort ist kein vollständiges GIF-Bild."));
 
     QByteArray copy = body;   // shares the data; QBuffer needs a non-const array
     QBuffer buffer(&copy);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, "gif");
     if (reader.read().isNull())
-        return QStringLiteral("Das Bild lässt sich nicht anzeigen: %1").arg(reader.errorString());
-    return {};
+        throw Failure(unusable,
+                      QStringLiteral("Das Bild lässt sich nicht anzeigen: %1").arg(reader.errorString()));
 }

@@ -1,6 +1,6 @@
 #include "archive/picturefetcher.h"
 
-#include "app/failure.h"
+#include "base/failure.h"
 
 #include <QEventLoop>
 #include <QLocale>
@@ -19,7 +19,9 @@ constexpr qint64 ReadBufferSize = 256 * 1024;
 }
 
 PictureFetcher::PictureFetcher(QUrl address, std::chrono::milliseconds timeout, QObject *parent)
-    : QObject(parent), m_address(std::move(address)), m_timeout(timeout)
+    : QObject(parent),
+      m_address(std::move(address)),
+      m_timeout(timeout)
 {
     m_manager.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
 }
@@ -34,11 +36,11 @@ QByteArray PictureFetcher::fetch()
     m_aborted = false;
     // The handlers below refer to this function's locals: the reply must not call them
     // once it returns, even though the reply itself is only deleted later.
-    std::unique_ptr<QNetworkReply, void (*)(QNetworkReply *)> reply(
-        m_manager.get(request), [](QNetworkReply *r) {
-            r->disconnect();
-            r->deleteLater();
-        });
+    std::unique_ptr<QNetworkReply, void (*)(QNetworkReply *)> reply(m_manager.get(request),
+                                                                    [](QNetworkReply *r) {
+                                                                        r->disconnect();
+                                                                        r->deleteLater();
+                                                                    });
     m_reply = reply.get();
 
     QByteArray body;
@@ -48,8 +50,8 @@ QByteArray PictureFetcher::fetch()
             refusal = why;
         reply->abort();
     };
-    const QString tooLarge = QStringLiteral("Die Antwort ist größer als %1 MiB.")
-                                 .arg(MaxBodySize / (1024 * 1024));
+    const QString tooLarge =
+        QStringLiteral("Die Antwort ist größer als %1 MiB.").arg(MaxBodySize / (1024 * 1024));
 
     connect(reply.get(), &QNetworkReply::metaDataChanged, this, [&] {
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
@@ -98,8 +100,9 @@ QByteArray PictureFetcher::fetch()
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status >= 400 || (reply->error() == QNetworkReply::NoError && status != 200)) {
         const QString reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
-        throw Failure(FetchFailed, QStringLiteral("Der Server antwortete mit dem Status %1.")
-                                       .arg((QString::number(status) + u' ' + reason).trimmed()));
+        throw Failure(FetchFailed,
+                      QStringLiteral("Der Server antwortete mit dem Status %1.")
+                          .arg((QString::number(status) + u' ' + reason).trimmed()));
     }
     if (reply->error() != QNetworkReply::NoError)
         throw Failure(FetchFailed, reply->errorString());
@@ -111,8 +114,10 @@ QByteArray PictureFetcher::fetch()
     // complete, so the announced length is checked here.
     const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
     if (announced.isValid() && announced.toLongLong() != body.size())
-        throw Failure(FetchFailed, QStringLiteral("Die Verbindung endete nach %1 von %2 Bytes.")
-                                       .arg(body.size()).arg(announced.toLongLong()));
+        throw Failure(FetchFailed,
+                      QStringLiteral("Die Verbindung endete nach %1 von %2 Bytes.")
+                          .arg(body.size())
+                          .arg(announced.toLongLong()));
     return body;
 }
 

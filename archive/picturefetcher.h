@@ -22,18 +22,15 @@ public:
     static constexpr qint64 MaxBodySize = 64 * 1024 * 1024;
     static constexpr int MaxRedirects = 10;
 
-    explicit PictureFetcher(QUrl address = PictureAddress,
-                            std::chrono::milliseconds timeout = RequestTimeout,
+    explicit PictureFetcher(QUrl address = PictureAddress, std::chrono::milliseconds timeout = RequestTimeout,
                             QObject *parent = nullptr);
 
     // The body of a successful answer (status 200 after at most MaxRedirects redirects,
-    // complete, within the size cap). Throws Failure otherwise, or when abort() ends it;
-    // check wasAborted() to tell that case apart.
+    // complete, within the size cap). Throws Failure otherwise, or when abort() ends it.
     QByteArray fetch();
 
     // Ends a running fetch at once (the window is closing).
     void abort();
-    bool wasAborted() const { return m_aborted; }
 
     const QUrl &address() const { return m_address; }
 

@@ -1,13 +1,12 @@
 #include "archive/picturefolder.h"
 
-#include "app/failure.h"
+#include "base/failure.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
-
 
 namespace PictureFolder {
 
@@ -21,8 +20,7 @@ QString withSeparator(const QString &programFolder)
 
 QString pictureName(const QDateTime &localTime)
 {
-    return QStringLiteral("sat") + localTime.toString(QStringLiteral("yyMMdd-HHmm"))
-        + QStringLiteral(".gif");
+    return QStringLiteral("sat") + localTime.toString(QStringLiteral("yyMMdd-HHmm")) + QStringLiteral(".gif");
 }
 
 QStringList list(const QString &folder)

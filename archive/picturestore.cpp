@@ -1,6 +1,6 @@
 #include "archive/picturestore.h"
 
-#include "app/failure.h"
+#include "base/failure.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -51,11 +51,10 @@ void storeNewPicture(const QString &path, const QByteArray &bytes)
         throw Failure(failed, qt_error_string(errno));
     temporary.close();
 
-    if (!moveIntoPlaceWithoutReplacing(QFile::encodeName(temporary.fileName()),
-                                       QFile::encodeName(path))) {
+    if (!moveIntoPlaceWithoutReplacing(QFile::encodeName(temporary.fileName()), QFile::encodeName(path))) {
         const int error = errno;
-        throw Failure(failed, error == EEXIST
-                          ? QStringLiteral("Eine Datei dieses Namens ist inzwischen vorhanden.")
-                          : qt_error_string(error));
+        throw Failure(failed,
+                      error == EEXIST ? QStringLiteral("Eine Datei dieses Namens ist inzwischen vorhanden.")
+                                      : qt_error_string(error));
     }
 }

@@ -61,8 +61,9 @@ int main(int argc, char *argv[])
 
     QElapsedTimer clock;
     QList<std::pair<qint64, QString>> shown;   // nanoseconds since start, file name
-    QObject::connect(&form, &Form1::pictureShown, &form,
-                     [&](const QString &name) { shown.append({ clock.nsecsElapsed(), name }); });
+    QObject::connect(&form, &Form1::pictureShown, &form, [&](const QString &name) {
+        shown.append({ clock.nsecsElapsed(), name });
+    });
     double stoppedAt = 0;
     double processorAtStop = 0;
     QTimer::singleShot(seconds * 1000, Qt::PreciseTimer, &form, [&] {
@@ -80,14 +81,17 @@ int main(int argc, char *argv[])
     for (qsizetype i = 0; i + 1 < shown.size(); ++i) {
         const double onView = double(shown[i + 1].first - shown[i].first) / 1e6;
         const bool lastOfPass = shown[i + 1].second == first;
-        const auto target = lastOfPass ? Animation::PicturePause + Animation::PassPause : Animation::PicturePause;
+        const auto target =
+            lastOfPass ? Animation::PicturePause + Animation::PassPause : Animation::PicturePause;
         (lastOfPass ? afterPass : afterPicture).append(onView - double(target.count()));
     }
 
-    std::printf("animation: %d selected pictures of 800 x 600, %.1f s until the stop click\n", Pictures, stoppedAt);
+    std::printf("animation: %d selected pictures of 800 x 600, %.1f s until the stop click\n", Pictures,
+                stoppedAt);
     std::printf("processor time per second of animation: %.4f s (goal <= 0.02 s)\n",
                 (processorAtStop - processorAtStart) / stoppedAt);
-    std::printf("time on view minus target (the next picture's loading included; goal: median within 5 ms, worst within 15 ms):\n");
+    std::printf("time on view minus target (the next picture's loading included; goal: median within 5 ms, "
+                "worst within 15 ms):\n");
     report("  pictures within a pass (0.3 s)", afterPicture);
     report("  last picture of a pass (1.3 s)", afterPass);
     return 0;

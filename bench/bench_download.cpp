@@ -2,10 +2,10 @@
 // body from the same loopback server, in wall time and peak memory.
 // Usage: bench_download [rounds]   (default 5)
 
-#include "app/failure.h"
 #include "archive/gifcheck.h"
 #include "archive/picturefetcher.h"
 #include "archive/picturestore.h"
+#include "base/failure.h"
 #include "support/gifwriter.h"
 #include "support/httpserver.h"
 
@@ -57,10 +57,7 @@ int fetchAndStore(int argc, char **argv)
     try {
         PictureFetcher fetcher(QUrl(QString::fromLocal8Bit(argv[2])), PictureFetcher::RequestTimeout);
         const QByteArray body = fetcher.fetch();
-        if (const QString problem = gifProblem(body); !problem.isEmpty()) {
-            std::fprintf(stderr, "refused: %s\n", qPrintable(problem));
-            return 2;
-        }
+        checkPicture(body);
         storeNewPicture(QString::fromLocal8Bit(argv[3]), body);
     } catch (const Failure &failure) {
         std::fprintf(stderr, "%s %s\n", qPrintable(failure.description()), qPrintable(failure.reason()));
@@ -69,7 +66,8 @@ int fetchAndStore(int argc, char **argv)
     return 0;
 }
 
-struct Sample {
+struct Sample
+{
     double wallMs = 0;
     double peakMiB = 0;
 };
@@ -100,7 +98,7 @@ bool fileEquals(const QString &path, const QByteArray &expected)
     return file.open(QIODevice::ReadOnly) && file.readAll() == expected;
 }
 
-} // namespace
+}   // namespace
 
 int main(int argc, char *argv[])
 {
@@ -110,8 +108,8 @@ int main(int argc, char *argv[])
         return fetchAndStore(argc, argv);
 
     // A proxy from the environment would put a third process between client and server.
-    for (const char *name : { "http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY",
-                              "no_proxy", "NO_PROXY" })
+    for (const char *name : { "http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy",
+                              "ALL_PROXY", "no_proxy", "NO_PROXY" })
         qunsetenv(name);
 
     QCoreApplication app(argc, argv);
@@ -120,7 +118,8 @@ int main(int argc, char *argv[])
     // Frames of a plausible satellite picture, as many as it takes to reach each size.
     const QSize frameSize(800, 600);
     const qsizetype oneFrame = TestGif::make(frameSize, 0, 1).size();
-    struct Body {
+    struct Body
+    {
         const char *label;
         QString path;
         int frames;
@@ -129,7 +128,8 @@ int main(int argc, char *argv[])
     std::vector<Body> bodies;
     for (const auto &[label, target] : { std::pair{ "1 MiB", 1 << 20 }, std::pair{ "32 MiB", 32 << 20 } }) {
         const int frames = std::max<int>(1, int((target + oneFrame / 2) / oneFrame));
-        bodies.push_back({ label, QStringLiteral("/%1.gif").arg(frames), frames, TestGif::make(frameSize, 0, frames) });
+        bodies.push_back(
+            { label, QStringLiteral("/%1.gif").arg(frames), frames, TestGif::make(frameSize, 0, frames) });
     }
 
     // The server answers from a thread of its own, so it serves while we wait for children.
@@ -138,33 +138,41 @@ int main(int argc, char *argv[])
     QObject context;
     context.moveToThread(&serverThread);
     TestHttpServer *server = nullptr;
-    QMetaObject::invokeMethod(&context, [&] {
-        server = new TestHttpServer;
-        for (const Body &body : bodies) {
-            TestHttpServer::Response response;
-            response.headers = { { "Content-Type", "image/gif" } };
-            response.body = body.bytes;
-            server->setResponse(body.path, response);
-        }
-    }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        &context,
+        [&] {
+            server = new TestHttpServer;
+            for (const Body &body : bodies) {
+                TestHttpServer::Response response;
+                response.headers = { { "Content-Type", "image/gif" } };
+                response.body = body.bytes;
+                server->setResponse(body.path, response);
+            }
+        },
+        Qt::BlockingQueuedConnection);
 
     QTemporaryDir folder;
     const QString target = folder.filePath(QStringLiteral("picture.gif"));
     const QString self = QCoreApplication::applicationFilePath();
 
     const Sample floor = runMeasured({ QStringLiteral("true") });
-    std::printf("body: GIF89a, %dx%d frames, LZW; %lld bytes per frame\n", frameSize.width(), frameSize.height(),
-                static_cast<long long>(oneFrame));
+    std::printf("body: GIF89a, %dx%d frames, LZW; %lld bytes per frame\n", frameSize.width(),
+                frameSize.height(), static_cast<long long>(oneFrame));
     std::printf("%d rounds, medians; peak RSS of a bare `true` started the same way: %.1f MiB\n\n", rounds,
                 floor.peakMiB);
-    std::printf("%-8s %7s %10s  %10s %10s %6s  %10s %10s %6s\n", "body", "frames", "bytes", "ours ms", "curl ms",
-                "ratio", "ours MiB", "curl MiB", "ratio");
+    std::printf("%-8s %7s %10s  %10s %10s %6s  %10s %10s %6s\n", "body", "frames", "bytes", "ours ms",
+                "curl ms", "ratio", "ours MiB", "curl MiB", "ratio");
 
     for (const Body &body : bodies) {
         const QString url = server->url(body.path).toString();
         const QStringList ours{ self, QStringLiteral("--fetch-and-store"), url, target };
-        const QStringList curl{ QStringLiteral("curl"), QStringLiteral("-s"), QStringLiteral("--noproxy"),
-                                QStringLiteral("*"), QStringLiteral("-o"), target, url };
+        const QStringList curl{ QStringLiteral("curl"),
+                                QStringLiteral("-s"),
+                                QStringLiteral("--noproxy"),
+                                QStringLiteral("*"),
+                                QStringLiteral("-o"),
+                                target,
+                                url };
         std::vector<double> oursWall, oursPeak, curlWall, curlPeak;
         for (int round = 0; round < rounds; ++round) {
             // Taking turns spreads any drift of the machine evenly over both.
@@ -180,12 +188,14 @@ int main(int argc, char *argv[])
                 }
             }
         }
-        const double ow = median(oursWall), cw = median(curlWall), op = median(oursPeak), cp = median(curlPeak);
+        const double ow = median(oursWall), cw = median(curlWall), op = median(oursPeak),
+                     cp = median(curlPeak);
         std::printf("%-8s %7d %10lld  %10.1f %10.1f %6.2f  %10.1f %10.1f %6.2f\n", body.label, body.frames,
                     static_cast<long long>(body.bytes.size()), ow, cw, ow / cw, op, cp, op / cp);
     }
 
-    QMetaObject::invokeMethod(&context, [&] { delete server; }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        &context, [&] { delete server; }, Qt::BlockingQueuedConnection);
     serverThread.quit();
     serverThread.wait();
     return 0;

@@ -46,7 +46,9 @@ struct Recorder
     explicit Recorder(TestWindow &window) : window(window)
     {
         QObject::connect(window.form.get(), &Form1::pictureShown, window.form.get(),
-                         [this](const QString &name) { shown.append({ name, this->window.platform.clock }); });
+                         [this](const QString &name) {
+                             shown.append({ name, this->window.platform.clock });
+                         });
     }
     QStringList names() const
     {
@@ -70,12 +72,11 @@ void expectIdle(TestWindow &window)
     Form1 &form = *window.form;
     QVERIFY(!form.AnimGo);
     QCOMPARE(startStop(window)->text(), QStringLiteral("Animation starten"));
-    for (QWidget *control : { static_cast<QWidget *>(form.CommandDownload), static_cast<QWidget *>(form.List1),
-                              static_cast<QWidget *>(form.CommandWaehlen[0]),
-                              static_cast<QWidget *>(form.CommandWaehlen[1]),
-                              static_cast<QWidget *>(form.CommandWaehlen[2]),
-                              static_cast<QWidget *>(form.CommandWaehlen[3]),
-                              static_cast<QWidget *>(form.CommandInfo) })
+    for (QWidget *control :
+         { static_cast<QWidget *>(form.CommandDownload), static_cast<QWidget *>(form.List1),
+           static_cast<QWidget *>(form.CommandWaehlen[0]), static_cast<QWidget *>(form.CommandWaehlen[1]),
+           static_cast<QWidget *>(form.CommandWaehlen[2]), static_cast<QWidget *>(form.CommandWaehlen[3]),
+           static_cast<QWidget *>(form.CommandInfo) })
         QVERIFY2(control->isEnabled(), qPrintable(control->objectName()));
 }
 
@@ -109,9 +110,15 @@ void AnimationTest::showsSelectedInListOrderUntilStopped()
     window.click(startStop(window));
 
     QVERIFY(checkedRunning);
-    QCOMPARE(recorder.shown, (QList<Shown>{ { Five[1], 0ms }, { Five[2], 300ms }, { Five[4], 600ms },
-                                            { Five[1], 1900ms }, { Five[2], 2200ms }, { Five[4], 2500ms } }));
-    QCOMPARE(window.platform.waits, (QList<std::chrono::milliseconds>{ 300ms, 300ms, 300ms, 1000ms, 300ms, 300ms }));
+    QCOMPARE(recorder.shown,
+             (QList<Shown>{ { Five[1], 0ms },
+                            { Five[2], 300ms },
+                            { Five[4], 600ms },
+                            { Five[1], 1900ms },
+                            { Five[2], 2200ms },
+                            { Five[4], 2500ms } }));
+    QCOMPARE(window.platform.waits,
+             (QList<std::chrono::milliseconds>{ 300ms, 300ms, 300ms, 1000ms, 300ms, 300ms }));
     expectIdle(window);
     // The list is not refreshed at the stop, and the last picture stays on view.
     QCOMPARE(selectedEntries(window.form->List1), (QStringList{ Five[1], Five[2], Five[4] }));
@@ -253,8 +260,8 @@ void AnimationTest::unloadablePictureStopsTheAnimation()
     const SeenBox &report = window.boxes.seen().first();
     QCOMPARE(report.icon, QMessageBox::Critical);
     QCOMPARE(report.title, QStringLiteral("Fehler"));
-    QVERIFY2(report.text.startsWith(QStringLiteral("Das Bild %1 kann nicht angezeigt werden.\r\n")
-                                        .arg(window.path(Five[2]))),
+    QVERIFY2(report.text.startsWith(
+                 QStringLiteral("Das Bild %1 kann nicht angezeigt werden.\r\n").arg(window.path(Five[2]))),
              qPrintable(report.text));
     expectIdle(window);
     QCOMPARE(listEntries(window.form->List1), Five);   // nothing refreshed

@@ -148,8 +148,8 @@ void CommandsTest::failedDeletionStopsAtThatFileAndShowsTheDisk()
     const SeenBox &report = window.boxes.seen().last();
     QCOMPARE(report.icon, QMessageBox::Critical);
     QCOMPARE(report.title, QStringLiteral("Fehler"));
-    QVERIFY2(report.text.startsWith(QStringLiteral("Die Datei %1 konnte nicht gelöscht werden.\r\n")
-                                        .arg(window.path(Five[2]))),
+    QVERIFY2(report.text.startsWith(
+                 QStringLiteral("Die Datei %1 konnte nicht gelöscht werden.\r\n").arg(window.path(Five[2]))),
              qPrintable(report.text));
     QVERIFY(report.text.size() > report.text.indexOf(u'\n') + 1);   // the system's reason follows
 }

@@ -78,7 +78,8 @@ QString mountTmpfs(const QString &where, const QString &options)
 {
     QDir().mkpath(where);
     return QProcess::execute(QStringLiteral("mount"), { "-t", "tmpfs", "-o", options, "tmpfs", where }) == 0
-        ? where : QString();
+        ? where
+        : QString();
 }
 
 }
@@ -87,13 +88,15 @@ void DownloadTest::initTestCase()
 {
     installGermanTranslations();
     // The test server is on this machine; a proxy from the environment must not get in between.
-    for (const char *variable : { "http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY" })
+    for (const char *variable :
+         { "http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY" })
         qunsetenv(variable);
 }
 
 void DownloadTest::fixedAddressAndTimeout()
 {
-    QCOMPARE(PictureFetcher::PictureAddress, QUrl(QStringLiteral("http://www.zamg.ac.at/dyn/pictures/sat.gif")));
+    QCOMPARE(PictureFetcher::PictureAddress,
+             QUrl(QStringLiteral("http://www.zamg.ac.at/dyn/pictures/sat.gif")));
     QCOMPARE(PictureFetcher::RequestTimeout, 60s);
     QCOMPARE(PictureFetcher::MaxBodySize, 64 * 1024 * 1024);
     TestWindow window;
@@ -178,15 +181,16 @@ void DownloadTest::faultsStoreNothing_data()
     QTest::newRow("status 404") << status(404, "Not Found") << FetchFailed
                                 << QStringLiteral("Der Server antwortete mit dem Status 404 Not Found.");
     QTest::newRow("status 500") << status(500, "Internal Server Error") << FetchFailed
-                                << QStringLiteral("Der Server antwortete mit dem Status 500 Internal Server Error.");
-    QTest::newRow("closed before the announced length") << answer(picture, Response::Mode::CloseEarly)
-                                                        << FetchFailed << QString();
+                                << QStringLiteral(
+                                       "Der Server antwortete mit dem Status 500 Internal Server Error.");
+    QTest::newRow("closed before the announced length")
+        << answer(picture, Response::Mode::CloseEarly) << FetchFailed << QString();
     QTest::newRow("headers, then a stall") << answer(picture, Response::Mode::Stall) << FetchFailed << late;
     QTest::newRow("no answer at all") << answer(picture, Response::Mode::Silent) << FetchFailed << late;
     QTest::newRow("a drip that beats an idle time-out") << drip << FetchFailed << late;
     QTest::newRow("redirect loop") << redirect("/dyn/pictures/sat.gif") << FetchFailed << QString();
-    QTest::newRow("announced length above the cap") << tooLarge << FetchFailed
-                                                    << QStringLiteral("Die Antwort ist größer als 64 MiB.");
+    QTest::newRow("announced length above the cap")
+        << tooLarge << FetchFailed << QStringLiteral("Die Antwort ist größer als 64 MiB.");
     QTest::newRow("endless body without length")
         << answer(QByteArray(PictureFetcher::MaxBodySize + 1, 'x'), Response::Mode::NoLength) << FetchFailed
         << QStringLiteral("Die Antwort ist größer als 64 MiB.");
@@ -290,7 +294,8 @@ void DownloadTest::fileThatAppearsMeanwhileIsKept()
 
     QCOMPARE(window.boxes.seen().first().text,
              QStringLiteral("Die Datei %1 konnte nicht geschrieben werden.\r\n"
-                            "Eine Datei dieses Namens ist inzwischen vorhanden.").arg(target));
+                            "Eine Datei dieses Namens ist inzwischen vorhanden.")
+                 .arg(target));
     QCOMPARE(window.files(), QStringList{ m_name });
     QCOMPARE(readAll(target), TestGif::make({ 16, 12 }, 0));   // the other one, untouched
 }
@@ -303,8 +308,8 @@ void DownloadTest::windowWaitsBusyAndTakesNoSecondClick()
     bool busyDuringFetch = false;
     TestWindow window({}, { .pictureAddress = server.url() });
     drip.onRequest = [&] {
-        busyDuringFetch = QGuiApplication::overrideCursor()
-            && QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor;
+        busyDuringFetch =
+            QGuiApplication::overrideCursor() && QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor;
         QTimer::singleShot(20, window.form.get(), [&] {
             window.click(window.form->CommandDownload);
             window.click(window.form->CommandInfo);

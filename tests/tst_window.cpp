@@ -125,9 +125,9 @@ void WindowTest::windowIsFixedAndStartsEmpty()
     QList<QWidget *> order = { form.CommandInfo };
     while (order.size() < 7)
         order << nextTabStop(order.last());
-    QCOMPARE(order, (QList<QWidget *>{ form.CommandInfo, form.CommandDownload, form.List1,
-                                       form.CommandWaehlen[0], form.CommandWaehlen[1],
-                                       form.CommandWaehlen[2], form.CommandWaehlen[3] }));
+    QCOMPARE(order,
+             (QList<QWidget *>{ form.CommandInfo, form.CommandDownload, form.List1, form.CommandWaehlen[0],
+                                form.CommandWaehlen[1], form.CommandWaehlen[2], form.CommandWaehlen[3] }));
     for (QWidget *control : std::as_const(order))
         QVERIFY(control->isEnabled());
 
@@ -140,7 +140,8 @@ void WindowTest::pictureFolderEndsInOneSeparator_data()
     QTest::addColumn<QString>("programFolder");
     QTest::addColumn<QString>("expected");
     QTest::newRow("ordinary folder gets one separator") << m_folder.path() << m_folder.path() + u'/';
-    QTest::newRow("separator already there is not doubled") << m_folder.path() + u'/' << m_folder.path() + u'/';
+    QTest::newRow("separator already there is not doubled")
+        << m_folder.path() + u'/' << m_folder.path() + u'/';
     QTest::newRow("root folder stays as it is") << QStringLiteral("/") << QStringLiteral("/");
 }
 
@@ -157,13 +158,14 @@ void WindowTest::pictureFolderEndsInOneSeparator()
 void WindowTest::listShowsMatchingFilesInNameOrder()
 {
     QTemporaryDir folder;
-    putPictures(folder.path(), { QStringLiteral("sat991231-2300.gif"), QStringLiteral("sat000101-0100.gif"),
-                                 QStringLiteral("SAT0701.GIF"), QStringLiteral("sat.gif"),
-                                 QStringLiteral(".sat5.gif"), QStringLiteral("other.gif"),
-                                 QStringLiteral("xsat1.gif"), QStringLiteral("sat2.gif.part"),
-                                 QStringLiteral("sat3.png") });
+    putPictures(folder.path(),
+                { QStringLiteral("sat991231-2300.gif"), QStringLiteral("sat000101-0100.gif"),
+                  QStringLiteral("SAT0701.GIF"), QStringLiteral("sat.gif"), QStringLiteral(".sat5.gif"),
+                  QStringLiteral("other.gif"), QStringLiteral("xsat1.gif"), QStringLiteral("sat2.gif.part"),
+                  QStringLiteral("sat3.png") });
     QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("sat1.gif")));
-    QVERIFY(QFile::link(folder.path() + QStringLiteral("/missing"), folder.path() + QStringLiteral("/sat4.gif")));
+    QVERIFY(
+        QFile::link(folder.path() + QStringLiteral("/missing"), folder.path() + QStringLiteral("/sat4.gif")));
 
     Form1 form({ folder.path() });
     QCOMPARE(listEntries(form.List1),
@@ -193,25 +195,25 @@ void WindowTest::refreshClearsTheSelection()
 
 void WindowTest::infoBoxShowsTheFixedText()
 {
-    const QString expected = QStringLiteral(
-        "Nubilo 1.1\r\n"
-        "\r\n"
-        "Sammelt METEOSAT-Satellitenbilder und spielt sie als Animation ab.\r\n"
-        "Freie Software unter der MIT-Lizenz (siehe Datei LICENSE).\r\n"
-        "Ohne jede Gewährleistung: Benutzung auf eigene Gefahr.\r\n"
-        "Fehler bitte im Issue-Tracker des Nubilo-Projekts melden.\r\n"
-        "\r\n"
-        "Die ZAMG Wien zeigt auf ihrer Homepage http://www.zamg.ac.at\r\n"
-        "nur das aktuelle Meteosat Satellitenbild. Für die Analyse der Wetterentwicklung\r\n"
-        "wäre aber die Darstellung der Bilder über mehrere Stunden sinnvoll.\r\n"
-        "Dieses Programm holt sich auf Knopfdruck über Internet das aktuelle Meteosat\r\n"
-        "Satellitenbild von der ZAMG . MehrereSatellitenbilder können als Animation\r\n"
-        "hintereinander abgespielt werden. Die Meteosat-Bilder werden bei der ZAMG\r\n"
-        "stündlich erneuert. Die geladenen Bilder werden in der Dateiliste angezeigt.\r\n"
-        "Der Dateiname enthält Datum und Zeit des Downloads. Sie können nun\r\n"
-        "beliebige Dateien zum Abspielen oder löschen auswählen.\r\n"
-        "\r\n"
-        "\r\n");
+    const QString expected =
+        QStringLiteral("Nubilo 1.1\r\n"
+                       "\r\n"
+                       "Sammelt METEOSAT-Satellitenbilder und spielt sie als Animation ab.\r\n"
+                       "Freie Software unter der MIT-Lizenz (siehe Datei LICENSE).\r\n"
+                       "Ohne jede Gewährleistung: Benutzung auf eigene Gefahr.\r\n"
+                       "Fehler bitte im Issue-Tracker des Nubilo-Projekts melden.\r\n"
+                       "\r\n"
+                       "Die ZAMG Wien zeigt auf ihrer Homepage http://www.zamg.ac.at\r\n"
+                       "nur das aktuelle Meteosat Satellitenbild. Für die Analyse der Wetterentwicklung\r\n"
+                       "wäre aber die Darstellung der Bilder über mehrere Stunden sinnvoll.\r\n"
+                       "Dieses Programm holt sich auf Knopfdruck über Internet das aktuelle Meteosat\r\n"
+                       "Satellitenbild von der ZAMG . MehrereSatellitenbilder können als Animation\r\n"
+                       "hintereinander abgespielt werden. Die Meteosat-Bilder werden bei der ZAMG\r\n"
+                       "stündlich erneuert. Die geladenen Bilder werden in der Dateiliste angezeigt.\r\n"
+                       "Der Dateiname enthält Datum und Zeit des Downloads. Sie können nun\r\n"
+                       "beliebige Dateien zum Abspielen oder löschen auswählen.\r\n"
+                       "\r\n"
+                       "\r\n");
 
     Form1 form({ m_folder.path() });
     form.show();

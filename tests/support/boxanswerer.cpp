@@ -9,11 +9,11 @@
 
 namespace {
 
-constexpr std::chrono::milliseconds kPollInterval{5};
+constexpr std::chrono::milliseconds kPollInterval{ 5 };
 
 SeenBox describe(const QMessageBox *box)
 {
-    SeenBox seen{box->icon(), box->windowTitle(), box->text(), box->standardButtons(), {}};
+    SeenBox seen{ box->icon(), box->windowTitle(), box->text(), box->standardButtons(), {} };
     for (int bit = QMessageBox::FirstButton; bit <= QMessageBox::LastButton; bit <<= 1) {
         if (seen.buttons.testFlag(QMessageBox::StandardButton(bit))) {
             if (const QAbstractButton *button = box->button(QMessageBox::StandardButton(bit)))
@@ -23,7 +23,7 @@ SeenBox describe(const QMessageBox *box)
     return seen;
 }
 
-} // namespace
+}   // namespace
 
 BoxAnswerer::BoxAnswerer(QObject *parent) : QObject(parent)
 {
@@ -39,7 +39,7 @@ void BoxAnswerer::answer(QMessageBox::StandardButton button)
 
 void BoxAnswerer::answer(QMessageBox::StandardButton button, std::function<void(QMessageBox *)> whileOpen)
 {
-    m_answers.append({button, std::move(whileOpen)});
+    m_answers.append({ button, std::move(whileOpen) });
 }
 
 const QList<SeenBox> &BoxAnswerer::seen() const
@@ -114,7 +114,8 @@ void BoxAnswerer::respond(QPointer<QMessageBox> box, const Answer &answer)
     }
     QAbstractButton *button = box->button(answer.button);
     if (!button) {
-        qWarning("BoxAnswerer: box \"%s\" has no button %#x to press", qPrintable(box->text()), unsigned(answer.button));
+        qWarning("BoxAnswerer: box \"%s\" has no button %#x to press", qPrintable(box->text()),
+                 unsigned(answer.button));
         ++m_unexpected;
         dismiss(box);
         return;
@@ -136,8 +137,9 @@ QStringList openTopLevelWindows(const QWidget *except)
     for (const QWidget *window : QApplication::topLevelWidgets()) {
         if (window == except || !window->isVisible() || window->windowType() == Qt::ToolTip)
             continue;
-        open << QStringLiteral("%1 \"%2\" %3").arg(QString::fromLatin1(window->metaObject()->className()),
-                                                   window->windowTitle(), window->objectName());
+        open << QStringLiteral("%1 \"%2\" %3")
+                    .arg(QString::fromLatin1(window->metaObject()->className()), window->windowTitle(),
+                         window->objectName());
     }
     return open;
 }

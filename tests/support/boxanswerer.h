@@ -11,19 +11,21 @@
 #include <functional>
 
 // What a message box showed when it appeared.
-struct SeenBox {
+struct SeenBox
+{
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QString title;
-    QString text;                              // exactly as set, line breaks included
+    QString text;   // exactly as set, line breaks included
     QMessageBox::StandardButtons buttons;
-    QStringList buttonTexts;                   // texts of the standard buttons (with any '&'), in ascending enum order
+    QStringList buttonTexts;   // texts of the standard buttons (with any '&'), in ascending enum order
 };
 
 // Answers real modal message boxes from a test: a timer looks for the active modal
 // widget, records each box once and presses the queued button with a real mouse click.
 // The click runs from a fresh single-shot timer, so a box opened by the click's own
 // handler (a nested event loop inside our call) is still found by the polling timer.
-class BoxAnswerer : public QObject {
+class BoxAnswerer : public QObject
+{
     Q_OBJECT
 
 public:
@@ -40,13 +42,14 @@ public:
     // Boxes that appeared with no queued answer, or without the queued button; they are
     // recorded and closed with Escape (or reject) so a test never hangs.
     int unexpected() const;
-    int pending() const;                       // queued answers not used yet
+    int pending() const;   // queued answers not used yet
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    struct Answer {
+    struct Answer
+    {
         QMessageBox::StandardButton button = QMessageBox::NoButton;
         std::function<void(QMessageBox *)> whileOpen;
     };

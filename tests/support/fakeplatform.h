@@ -19,8 +19,8 @@ public:
 
     int beeps = 0;
     QDateTime now = QDateTime(QDate(2007, 3, 21), QTime(14, 0));
-    bool realWaits = false;                       // the honest real-time case
-    std::chrono::milliseconds clock{ 0 };         // fake time passed in waits
-    QList<std::chrono::milliseconds> waits;       // what each wait asked for
+    bool realWaits = false;   // the honest real-time case
+    std::chrono::milliseconds clock{ 0 };   // fake time passed in waits
+    QList<std::chrono::milliseconds> waits;   // what each wait asked for
     std::function<void(int waitNumber)> duringWait;   // waitNumber counts from 1
 };

@@ -23,7 +23,8 @@ void appendWord(QByteArray &out, int value)
 quint8 pixel(int x, int y, QSize size, int seed)
 {
     const int band = (x + 2 * y) % 40;
-    return quint8((x * 160 / size.width() + y * 96 / size.height() + 2 * std::min(band, 40 - band) + seed * 37) & 0xFF);
+    return quint8(
+        (x * 160 / size.width() + y * 96 / size.height() + 2 * std::min(band, 40 - band) + seed * 37) & 0xFF);
 }
 
 // LZW as GIF wants it: codes of growing width up to 12 bits, least significant bit first,
@@ -110,7 +111,8 @@ QByteArray make(QSize size, int seed, int frames)
         appendWord(gif, size.height());
         gif.append(char(0));
         for (size_t i = 0; i < pixels.size(); ++i)
-            pixels[i] = pixel(int(i % size_t(size.width())), int(i / size_t(size.width())), size, seed + frame);
+            pixels[i] =
+                pixel(int(i % size_t(size.width())), int(i / size_t(size.width())), size, seed + frame);
         appendCompressed(gif, pixels);
     }
     gif.append(char(0x3B));

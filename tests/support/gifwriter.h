@@ -13,9 +13,9 @@ namespace TestGif {
 // and bands, like a weather picture) shifted by `seed`, so pictures of different seeds
 // differ, and the same arguments always give the same bytes.
 // Returns an empty array for an empty size, a side above 65535 or frames < 1.
-QByteArray make(QSize size = {8, 8}, int seed = 0, int frames = 1);
+QByteArray make(QSize size = { 8, 8 }, int seed = 0, int frames = 1);
 
 // Writes make(...) to path; false on failure.
-bool write(const QString &path, QSize size = {8, 8}, int seed = 0, int frames = 1);
+bool write(const QString &path, QSize size = { 8, 8 }, int seed = 0, int frames = 1);
 
-} // namespace TestGif
+}   // namespace TestGif

@@ -15,7 +15,7 @@ TestHttpServer::Response errorResponse(int status, const QByteArray &reason)
     TestHttpServer::Response response;
     response.status = status;
     response.reason = reason;
-    response.headers = {{"Content-Type", "text/html"}};
+    response.headers = { { "Content-Type", "text/html" } };
     response.body = "<html><body><h1>" + QByteArray::number(status) + ' ' + reason + "</h1></body></html>\n";
     return response;
 }
@@ -35,7 +35,7 @@ QByteArray statusAndHeaders(const TestHttpServer::Response &response)
     return head;
 }
 
-} // namespace
+}   // namespace
 
 TestHttpServer::TestHttpServer(QObject *parent) : QObject(parent)
 {
@@ -77,7 +77,8 @@ void TestHttpServer::acceptConnections()
         socket->setParent(this);
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
 
-        struct Request {
+        struct Request
+        {
             QByteArray data;
             bool answered = false;
         };
@@ -93,7 +94,8 @@ void TestHttpServer::acceptConnections()
                 return;
             request->answered = true;
             // "GET /path HTTP/1.1"
-            const QString target = QString::fromLatin1(request->data.left(request->data.indexOf('\r')).split(' ').value(1));
+            const QString target =
+                QString::fromLatin1(request->data.left(request->data.indexOf('\r')).split(' ').value(1));
             answer(socket, target);
         });
     }
@@ -105,7 +107,8 @@ TestHttpServer::Response TestHttpServer::responseFor(const QString &target) cons
         return *it;
     // Absolute-form targets ("http://host/path") are reduced to their path.
     const QUrl url = QUrl::fromEncoded(target.toLatin1());
-    const QString path = url.isRelative() ? target.section(QLatin1Char('?'), 0, 0) : url.path(QUrl::FullyEncoded);
+    const QString path =
+        url.isRelative() ? target.section(QLatin1Char('?'), 0, 0) : url.path(QUrl::FullyEncoded);
     return m_responses.value(path, errorResponse(kNotFound, "Not Found"));
 }
 
@@ -145,13 +148,14 @@ void TestHttpServer::answer(QTcpSocket *socket, const QString &target)
         }
         auto *timer = new QTimer(socket);
         timer->setInterval(response.dripInterval);
-        connect(timer, &QTimer::timeout, socket, [socket, timer, body = response.body, sent = qsizetype(0)]() mutable {
-            socket->write(body.constData() + sent, 1);
-            if (++sent == body.size()) {
-                timer->stop();
-                socket->disconnectFromHost();
-            }
-        });
+        connect(timer, &QTimer::timeout, socket,
+                [socket, timer, body = response.body, sent = qsizetype(0)]() mutable {
+                    socket->write(body.constData() + sent, 1);
+                    if (++sent == body.size()) {
+                        timer->stop();
+                        socket->disconnectFromHost();
+                    }
+                });
         timer->start();
         break;
     }

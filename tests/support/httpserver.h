@@ -18,18 +18,21 @@ class QTcpSocket;
 // scripted response, including broken ones (early close, stall, silence, drip).
 // It runs on the event loop of the thread that creates it; every connection
 // answers one request and then closes.
-class TestHttpServer : public QObject {
+class TestHttpServer : public QObject
+{
     Q_OBJECT
 
 public:
-    struct Response {
+    struct Response
+    {
         enum class Mode {
-            Normal,      // status line, Content-Length, headers, body, then close the connection
-            CloseEarly,  // announce the full Content-Length, send only the first half of the body, close
-            NoLength,    // no Content-Length; send the body, then close (a close is the end of body)
-            Stall,       // send the status line and headers (with Content-Length), then nothing, keep the connection open
-            Silent,      // accept the connection, never answer
-            Drip,        // Content-Length, then one body byte every `dripInterval`, then close
+            Normal,   // status line, Content-Length, headers, body, then close the connection
+            CloseEarly,   // announce the full Content-Length, send only the first half of the body, close
+            NoLength,   // no Content-Length; send the body, then close (a close is the end of body)
+            Stall,   // send the status line and headers (with Content-Length), then nothing, keep the
+                     // connection open
+            Silent,   // accept the connection, never answer
+            Drip,   // Content-Length, then one body byte every `dripInterval`, then close
         };
         int status = 200;
         QByteArray reason = "OK";
@@ -37,7 +40,7 @@ public:
         QList<QPair<QByteArray, QByteArray>> headers;
         QByteArray body;
         Mode mode = Mode::Normal;
-        std::chrono::milliseconds dripInterval{100};
+        std::chrono::milliseconds dripInterval{ 100 };
         // Runs when a request arrives, before the answer is sent. The answer was chosen
         // before the call, so setResponse() here scripts the following requests.
         std::function<void()> onRequest;
@@ -51,8 +54,8 @@ public:
     // A request target matches a path exactly, or else with its query removed;
     // unknown paths get 404 with a small HTML body.
     void setResponse(const QString &path, const Response &response);
-    int requestCount() const;                  // requests received, all paths
-    QStringList requestedPaths() const;        // request targets as sent, in arrival order
+    int requestCount() const;   // requests received, all paths
+    QStringList requestedPaths() const;   // request targets as sent, in arrival order
 
 private:
     void acceptConnections();

@@ -11,12 +11,12 @@
 
 namespace {
 
-constexpr QSize kSampleSize{640, 480};
+constexpr QSize kSampleSize{ 640, 480 };
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 constexpr int kMinArguments = 2;
 
-} // namespace
+}   // namespace
 
 int main(int argc, char *argv[])
 {

@@ -19,8 +19,8 @@ inline QStringList fivePictures()
              "sat070321-1400.gif" };
 }
 
-// The real window on a temporary folder of pictures (or the folder the seams name), with a fake platform and a box
-// answerer ready, for tests that click through it.
+// The real window on a temporary folder of pictures (or the folder the seams name), with a fake platform and
+// a box answerer ready, for tests that click through it.
 struct TestWindow
 {
     explicit TestWindow(const QStringList &pictures = {}, Form1::Seams seams = {})
