@@ -2,13 +2,51 @@
 
 #include "base/failure.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace PictureFolder {
+
+namespace {
+
+// Bytes 0x80 to 0xFF of a name that is not valid UTF-8 stand in the text as U+DC80 to U+DCFF,
+// which no valid name decodes to, so such a file keeps its exact name on disk.
+constexpr char16_t EscapeBase = 0xDC00;
+
+bool isEscapedByte(QChar c)
+{
+    return c.unicode() >= EscapeBase + 0x80 && c.unicode() <= EscapeBase + 0xFF;
+}
+
+bool matchesPattern(const char *name)
+{
+    // "sat*.gif" in any letter case: plain ASCII, as the names are compared byte by byte.
+    const size_t length = std::strlen(name);
+    return length >= 7 && ::strncasecmp(name, "sat", 3) == 0 && ::strcasecmp(name + length - 4, ".gif") == 0;
+}
+
+// A plain file, or a link to one; no folders, pipes, devices or broken links.
+bool isPlainFile(int folder, const dirent *entry)
+{
+    if (entry->d_type == DT_REG)
+        return true;
+    if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
+        return false;
+    struct stat status;
+    return ::fstatat(folder, entry->d_name, &status, 0) == 0 && S_ISREG(status.st_mode);
+}
+
+}
 
 QString withSeparator(const QString &programFolder)
 {
@@ -23,15 +61,54 @@ QString pictureName(const QDateTime &localTime)
     return QStringLiteral("sat") + localTime.toString(QStringLiteral("yyMMdd-HHmm")) + QStringLiteral(".gif");
 }
 
+QString decodeName(const QByteArray &bytes)
+{
+    QString name = QString::fromUtf8(bytes);
+    if (name.toUtf8() == bytes)
+        return name;
+    name.clear();
+    for (const char byte : bytes)
+        name += byte & 0x80 ? QChar(char16_t(EscapeBase + quint8(byte))) : QChar(QLatin1Char(byte));
+    return name;
+}
+
+QByteArray encodeName(const QString &name)
+{
+    if (std::none_of(name.begin(), name.end(), isEscapedByte))
+        return name.toUtf8();
+    QByteArray bytes;
+    qsizetype runStart = 0;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        if (!isEscapedByte(name[i]))
+            continue;
+        bytes += QStringView(name).sliced(runStart, i - runStart).toUtf8();
+        bytes += char(name[i].unicode() - EscapeBase);
+        runStart = i + 1;
+    }
+    return bytes + QStringView(name).sliced(runStart).toUtf8();
+}
+
 QStringList list(const QString &folder)
 {
-    const QDir dir(folder);
-    if (!dir.isReadable())
+    // One pass over the folder with the entry types it reports: no per-entry file info and
+    // no pattern compiled to a regular expression, which cost more than reading the folder.
+    const std::unique_ptr<DIR, int (*)(DIR *)> dir(::opendir(encodeName(folder).constData()), ::closedir);
+    if (!dir)
         throw Failure(QStringLiteral("Der Bildordner %1 kann nicht gelesen werden.").arg(folder),
-                      QStringLiteral("Der Ordner fehlt oder der Zugriff wurde verweigert."));
+                      qt_error_string(errno));
 
-    // QDir::Files without QDir::Hidden or QDir::System: plain visible files, no folders.
-    QStringList names = dir.entryList({ QStringLiteral("sat*.gif") }, QDir::Files, QDir::NoSort);
+    QStringList names;
+    for (;;) {
+        errno = 0;
+        const dirent *entry = ::readdir(dir.get());
+        if (!entry)
+            break;
+        if (matchesPattern(entry->d_name) && isPlainFile(::dirfd(dir.get()), entry))
+            names.append(decodeName(QByteArray(entry->d_name)));
+    }
+    if (errno != 0)
+        throw Failure(QStringLiteral("Der Bildordner %1 kann nicht gelesen werden.").arg(folder),
+                      qt_error_string(errno));
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -43,10 +120,9 @@ bool isStored(const QString &path)
 
 void remove(const QString &path)
 {
-    QFile file(path);
-    if (!file.remove())
+    if (::unlink(encodeName(path).constData()) != 0)
         throw Failure(QStringLiteral("Die Datei %1 konnte nicht gelöscht werden.").arg(path),
-                      file.errorString());
+                      qt_error_string(errno));
 }
 
 }

@@ -15,7 +15,13 @@ QString pictureName(const QDateTime &localTime);
 
 // Bare names of the plain, visible files in `folder` matching "sat*.gif" in any letter
 // case, sorted by name. Throws Failure when the folder cannot be read.
+// A name that is not valid UTF-8 is listed too, decoded so that encodeName() gives back its
+// exact bytes: open or delete such a file only through the encoded name.
 QStringList list(const QString &folder);
+
+// A file name from the folder as text, and back, without losing a byte.
+QString decodeName(const QByteArray &bytes);
+QByteArray encodeName(const QString &name);
 
 // Whether a picture file of that full path is already there.
 bool isStored(const QString &path);

@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 // The window as laid out, its start-up, the picture list and the info box.
 class WindowTest : public QObject
 {
@@ -164,12 +166,15 @@ void WindowTest::listShowsMatchingFilesInNameOrder()
                   QStringLiteral("other.gif"), QStringLiteral("xsat1.gif"), QStringLiteral("sat2.gif.part"),
                   QStringLiteral("sat3.png") });
     QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("sat1.gif")));
-    QVERIFY(
-        QFile::link(folder.path() + QStringLiteral("/missing"), folder.path() + QStringLiteral("/sat4.gif")));
+    const auto at = [&](const char *name) { return folder.path() + u'/' + QLatin1String(name); };
+    QVERIFY(QFile::link(at("missing"), at("sat4.gif")));
+    QVERIFY(QFile::link(at("other.gif"), at("sat5.gif")));   // a link to a plain file counts as one
+    QCOMPARE(::mkfifo(QFile::encodeName(at("sat6.gif")).constData(), 0600), 0);
 
     Form1 form({ folder.path() });
-    QCOMPARE(listEntries(form.List1),
-             (QStringList{ "SAT0701.GIF", "sat.gif", "sat000101-0100.gif", "sat991231-2300.gif" }));
+    QCOMPARE(
+        listEntries(form.List1),
+        (QStringList{ "SAT0701.GIF", "sat.gif", "sat000101-0100.gif", "sat5.gif", "sat991231-2300.gif" }));
     QCOMPARE(selectedEntries(form.List1), QStringList());
 
     QTemporaryDir empty;
