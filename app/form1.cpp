@@ -11,7 +11,6 @@
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QIcon>
-#include <QImageReader>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
@@ -276,11 +275,7 @@ void Form1::showEntry(int index)
     // pause and the pictures follow one another at an even pace.
     m_pauseSince.start();
     const QString name = List1->item(index)->text();
-    QImageReader reader(DLPfad + name);
-    const QImage picture = reader.read();
-    if (picture.isNull())
-        throw Failure(QStringLiteral("Das Bild %1 kann nicht angezeigt werden.").arg(DLPfad + name),
-                      reader.errorString());
+    const QImage picture = PictureFolder::readPicture(DLPfad + name);
     Image1->setPicture(QPixmap::fromImage(picture));
     emit pictureShown(name);
 }

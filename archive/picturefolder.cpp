@@ -2,7 +2,10 @@
 
 #include "base/failure.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
+#include <QLocale>
 
 #include <algorithm>
 #include <cerrno>
@@ -116,6 +119,35 @@ QStringList list(const QString &folder)
 bool isStored(const QString &path)
 {
     return QFileInfo(path).isFile();
+}
+
+QImage readPicture(const QString &path)
+{
+    const QString failed = QStringLiteral("Das Bild %1 kann nicht angezeigt werden.").arg(path);
+    const int descriptor = ::open(encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0)
+        throw Failure(failed, qt_error_string(errno));
+    QFile file;
+    file.open(descriptor, QIODevice::ReadOnly, QFile::AutoCloseHandle);
+    struct stat status;
+    if (::fstat(descriptor, &status) != 0)
+        throw Failure(failed, qt_error_string(errno));
+    if (!S_ISREG(status.st_mode))
+        throw Failure(failed, QStringLiteral("Das ist keine gewöhnliche Datei."));
+
+    QImageReader reader(&file);
+    QImage picture = reader.read();
+    if (!picture.isNull())
+        return picture;
+    // Qt refuses pictures beyond its memory limit with a generic message; say what it is.
+    const QSize size = reader.size();
+    const qint64 limit = qint64(QImageReader::allocationLimit()) << 20;
+    if (size.isValid() && limit > 0 && qint64(size.width()) * size.height() * 4 > limit)
+        throw Failure(failed,
+                      QStringLiteral("Mit %1 × %2 Bildpunkten ist das Bild zu groß zum Anzeigen.")
+                          .arg(QLocale(QLocale::German).toString(size.width()),
+                               QLocale(QLocale::German).toString(size.height())));
+    throw Failure(failed, reader.errorString());
 }
 
 void remove(const QString &path)

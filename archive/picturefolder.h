@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QImage>
 #include <QString>
 #include <QStringList>
 
@@ -25,6 +26,11 @@ QByteArray encodeName(const QString &name);
 
 // Whether a picture file of that full path is already there.
 bool isStored(const QString &path);
+
+// Loads the picture of a listed file to show it. Opens only a plain file, and never waits
+// for one (a pipe put in a picture's place would block until someone writes to it).
+// Throws Failure with the reason in German.
+QImage readPicture(const QString &path);
 
 // Deletes one file. Throws Failure with the system's reason.
 void remove(const QString &path);

@@ -5,6 +5,8 @@
 
 #include <QElapsedTimer>
 
+#include <sys/stat.h>
+
 using namespace std::chrono_literals;
 
 // The animation: order, pauses, stop, and everything that can happen inside its waits.
@@ -233,20 +235,29 @@ void AnimationTest::finishingLoopEndsWhenNestedCommandsTakeItsPictures()
 
 void AnimationTest::unloadablePictureStopsTheAnimation_data()
 {
-    QTest::addColumn<QByteArray>("content");   // empty: the file is gone
-    QTest::newRow("removed since the last refresh") << QByteArray();
-    QTest::newRow("not a picture") << QByteArray("<html>Not Found</html>");
+    QTest::addColumn<QByteArray>("content");   // empty: the file is gone; "|": a named pipe
+    QTest::addColumn<QString>("reason");
+    // A picture far beyond the decoder's memory limit: 20000 x 20000, two colours, no pixels.
+    const QByteArray huge = QByteArray::fromHex("474946383961204e204e800000000000ffffff"
+                                                "2c00000000204e204e0002012c003b");
+    QTest::newRow("removed since the last refresh") << QByteArray() << QString();
+    QTest::newRow("not a picture") << QByteArray("<html>Not Found</html>") << QString();
+    QTest::newRow("a named pipe in its place") << QByteArray("|") << "keine gewöhnliche Datei";
+    QTest::newRow("too large to show") << huge << "Mit 20.000 × 20.000 Bildpunkten ist das Bild zu groß";
 }
 
 void AnimationTest::unloadablePictureStopsTheAnimation()
 {
     QFETCH(QByteArray, content);
+    QFETCH(QString, reason);
     TestWindow window(Five);
     Recorder recorder(window);
     window.select({ Five[1], Five[2] });
     QFile bad(window.path(Five[2]));
-    if (content.isEmpty()) {
+    if (content.isEmpty() || content == "|") {
         QVERIFY(bad.remove());
+        if (content == "|")   // opening a pipe with no writer would hang a careless reader
+            QCOMPARE(::mkfifo(QFile::encodeName(bad.fileName()).constData(), 0600), 0);
     } else {
         QVERIFY(bad.open(QIODevice::WriteOnly | QIODevice::Truncate));
         bad.write(content);
@@ -263,6 +274,7 @@ void AnimationTest::unloadablePictureStopsTheAnimation()
     QVERIFY2(report.text.startsWith(
                  QStringLiteral("Das Bild %1 kann nicht angezeigt werden.\r\n").arg(window.path(Five[2]))),
              qPrintable(report.text));
+    QVERIFY2(report.text.contains(reason), qPrintable(report.text));
     expectIdle(window);
     QCOMPARE(listEntries(window.form->List1), Five);   // nothing refreshed
 }

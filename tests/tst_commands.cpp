@@ -1,6 +1,14 @@
 #include "support/testwindow.h"
 
+#include "app/picturebox.h"
 #include "app/platform.h"
+#include "archive/picturefolder.h"
+#include "support/gifwriter.h"
+
+#include <QSignalSpy>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 // The four selection commands: refusals, selecting, and deleting the selected files.
 class CommandsTest : public QObject
@@ -18,6 +26,7 @@ private slots:
     void cancelledDeletionKeepsFilesAndSelection();
     void deletionRemovesSelectedFilesInListOrder();
     void failedDeletionStopsAtThatFileAndShowsTheDisk();
+    void nameThatIsNotUtf8PlaysAndDeletes();
 };
 
 namespace {
@@ -156,3 +165,35 @@ void CommandsTest::failedDeletionStopsAtThatFileAndShowsTheDisk()
 
 QTEST_MAIN(CommandsTest)
 #include "tst_commands.moc"
+
+void CommandsTest::nameThatIsNotUtf8PlaysAndDeletes()
+{
+    // Such a name has no text form of its own; the file on disk must still be the one used.
+    QTemporaryDir folder;
+    const QByteArray bytes = "sat\xff\xfe-1.gif";
+    const QByteArray picture = TestGif::make();
+    const QByteArray path = QFile::encodeName(folder.path()) + '/' + bytes;
+    const int descriptor = ::open(path.constData(), O_CREAT | O_WRONLY, 0644);
+    QCOMPARE(::write(descriptor, picture.constData(), picture.size()), picture.size());
+    ::close(descriptor);
+    TestWindow window({}, { folder.path() });
+    QCOMPARE(window.form->List1->count(), 1);
+    QCOMPARE(PictureFolder::encodeName(window.form->List1->item(0)->text()), bytes);
+
+    QSignalSpy shown(window.form.get(), &Form1::pictureShown);
+    window.platform.duringWait = [&](int) {
+        if (window.form->AnimGo)
+            window.click(window.form->CommandWaehlen[Form1::Animate]);
+    };
+    window.click(window.form->CommandWaehlen[Form1::SelectAll]);
+    window.click(window.form->CommandWaehlen[Form1::Animate]);
+    QCOMPARE(shown.size(), 2);   // shown, stopped, shown once more
+    QVERIFY(!window.form->Image1->picture().isNull());
+
+    window.click(window.form->CommandWaehlen[Form1::SelectAll]);
+    window.boxes.answer(QMessageBox::Ok);
+    window.click(window.form->CommandWaehlen[Form1::DeleteSelected]);
+    QCOMPARE(window.boxes.unexpected(), 0);
+    QCOMPARE(::access(path.constData(), F_OK), -1);   // Qt's own folder listing would not see it
+    QCOMPARE(window.form->List1->count(), 0);
+}
