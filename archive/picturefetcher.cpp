@@ -35,12 +35,15 @@ QByteArray PictureFetcher::fetch()
 
     m_aborted = false;
     // The handlers below refer to this function's locals: the reply must not call them
-    // once it returns, even though the reply itself is only deleted later.
-    std::unique_ptr<QNetworkReply, void (*)(QNetworkReply *)> reply(m_manager.get(request),
-                                                                    [](QNetworkReply *r) {
-                                                                        r->disconnect();
-                                                                        r->deleteLater();
-                                                                    });
+    // once it returns, even though the reply itself is only deleted later. A reply that
+    // ended on an error without finishing is aborted, so its connection closes now.
+    const auto release = [](QNetworkReply *r) {
+        r->disconnect();
+        if (!r->isFinished())
+            r->abort();
+        r->deleteLater();
+    };
+    std::unique_ptr<QNetworkReply, decltype(release)> reply(m_manager.get(request), release);
     m_reply = reply.get();
 
     QByteArray body;
@@ -85,8 +88,11 @@ QByteArray PictureFetcher::fetch()
     });
     deadline.start(m_timeout);
 
+    // With a read buffer set, Qt may report an error and never finish (a body that fails its
+    // decompression check does so): either ends the wait.
     QEventLoop loop;
     connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    connect(reply.get(), &QNetworkReply::errorOccurred, &loop, &QEventLoop::quit);
     if (!reply->isFinished())
         loop.exec();
     deadline.stop();
@@ -104,6 +110,9 @@ QByteArray PictureFetcher::fetch()
                       QStringLiteral("Der Server antwortete mit dem Status %1.")
                           .arg((QString::number(status) + u' ' + reason).trimmed()));
     }
+    // Qt's own words for a body that fails its decompression check name no reason.
+    if (reply->error() == QNetworkReply::UnknownContentError && reply->hasRawHeader("Content-Encoding"))
+        throw Failure(FetchFailed, QStringLiteral("Die Antwort ist entpackt zu groß oder beschädigt."));
     if (reply->error() != QNetworkReply::NoError)
         throw Failure(FetchFailed, reply->errorString());
 

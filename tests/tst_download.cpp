@@ -67,6 +67,50 @@ Response redirect(const QByteArray &to)
     return response;
 }
 
+// A gzip body that inflates to 1 + 258 * copies zero bytes: a zero, then copies of the last
+// 258 bytes in fixed deflate codes, 13 bits each, as such bombs are built.
+QByteArray gzipBomb(qint64 copies)
+{
+    QByteArray out = QByteArray::fromHex("1f8b08000000000002ff");
+    quint32 bits = 0;
+    int pending = 0;
+    const auto put = [&](quint32 value, int width) {
+        bits |= value << pending;
+        for (pending += width; pending >= 8; pending -= 8, bits >>= 8)
+            out.append(char(bits));
+    };
+    const auto putCode = [&](quint32 code, int width) {   // codes go most significant bit first
+        for (int bit = width - 1; bit >= 0; --bit)
+            put(code >> bit & 1, 1);
+    };
+    put(1, 1);   // the last block,
+    put(1, 2);   // in fixed codes
+    putCode(0x30, 8);   // literal 0
+    for (qint64 i = 0; i < copies; ++i) {
+        putCode(0xC5, 8);   // length 258
+        putCode(0, 5);   // distance 1
+    }
+    putCode(0, 7);   // end of block
+    if (pending > 0)
+        out.append(char(bits));
+
+    const qint64 size = 1 + 258 * copies;
+    quint32 table[256];   // CRC-32, as the gzip trailer wants it
+    for (quint32 n = 0; n < 256; ++n) {
+        quint32 c = n;
+        for (int bit = 0; bit < 8; ++bit)
+            c = c >> 1 ^ (c & 1 ? 0xEDB88320 : 0);
+        table[n] = c;
+    }
+    quint32 crc = 0xFFFFFFFF;
+    for (qint64 i = 0; i < size; ++i)
+        crc = table[crc & 0xFF] ^ crc >> 8;
+    for (const quint32 value : { ~crc, quint32(size) })
+        for (int shift = 0; shift < 32; shift += 8)
+            out.append(char(value >> shift));
+    return out;
+}
+
 QByteArray readAll(const QString &path)
 {
     QFile file(path);
@@ -194,6 +238,10 @@ void DownloadTest::faultsStoreNothing_data()
     QTest::newRow("endless body without length")
         << answer(QByteArray(PictureFetcher::MaxBodySize + 1, 'x'), Response::Mode::NoLength) << FetchFailed
         << QStringLiteral("Die Antwort ist größer als 64 MiB.");
+    Response bomb = answer(gzipBomb(1'000'000));   // 1.6 MB that inflate to 258 MB
+    bomb.headers = { { "Content-Encoding", "gzip" } };
+    QTest::newRow("gzip that inflates a hundredfold and more")
+        << bomb << FetchFailed << QStringLiteral("Die Antwort ist entpackt zu groß oder beschädigt.");
     QTest::newRow("empty body") << answer({}) << Unusable
                                 << QStringLiteral("Der Server hat eine leere Antwort geschickt.");
     QTest::newRow("an HTML page") << answer("<html><body>Wartung</body></html>") << Unusable
