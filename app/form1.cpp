@@ -110,6 +110,7 @@ void Form1::Form_Load(const QString &programFolder)
 {
     DLPfad = PictureFolder::withSeparator(programFolder);
     AnimGo = false;
+    removeStaleTemporaries(DLPfad);
     RefreshFileList();
 }
 

@@ -6,9 +6,17 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <memory>
+
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -24,6 +32,21 @@ bool moveIntoPlaceWithoutReplacing(const QByteArray &from, const QByteArray &to)
     // Some file systems lack the exclusive rename; a hard link refuses an existing name too.
     // The temporary's own name is removed by its owner.
     return ::link(from.constData(), to.constData()) == 0;
+}
+
+// ".nubilo-" + six letters or digits + ".part": the name storeNewPicture's template gives
+// its temporaries, and nothing else.
+bool isOurTemporary(const char *name)
+{
+    constexpr char Prefix[] = ".nubilo-";
+    constexpr char Suffix[] = ".part";
+    constexpr size_t PrefixLength = sizeof Prefix - 1, RandomLength = 6, SuffixLength = sizeof Suffix - 1;
+    if (std::strlen(name) != PrefixLength + RandomLength + SuffixLength
+        || std::strncmp(name, Prefix, PrefixLength) != 0
+        || std::strcmp(name + PrefixLength + RandomLength, Suffix) != 0)
+        return false;
+    return std::all_of(name + PrefixLength, name + PrefixLength + RandomLength,
+                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)); });
 }
 
 }
@@ -56,5 +79,31 @@ void storeNewPicture(const QString &path, const QByteArray &bytes)
         throw Failure(failed,
                       error == EEXIST ? QStringLiteral("Eine Datei dieses Namens ist inzwischen vorhanden.")
                                       : qt_error_string(error));
+    }
+    // The new name is an entry of the folder: only the folder's own sync takes it to the disk.
+    const int folder = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(),
+                              O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool synced = folder >= 0 && ::fsync(folder) == 0;
+    const int error = errno;
+    if (folder >= 0)
+        ::close(folder);
+    if (!synced)
+        throw Failure(failed, qt_error_string(error));
+}
+
+void removeStaleTemporaries(const QString &folder)
+{
+    const QByteArray path = QFile::encodeName(folder);
+    const std::unique_ptr<DIR, int (*)(DIR *)> dir(::opendir(path.constData()), ::closedir);
+    if (!dir)
+        return;   // the listing that follows reports an unreadable folder
+    const time_t anHourAgo = ::time(nullptr) - 3600;
+    while (const dirent *entry = ::readdir(dir.get())) {
+        if (!isOurTemporary(entry->d_name))
+            continue;
+        struct stat status;
+        if (::fstatat(::dirfd(dir.get()), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0
+            && S_ISREG(status.st_mode) && status.st_mtime < anHourAgo)
+            ::unlinkat(::dirfd(dir.get()), entry->d_name, 0);
     }
 }

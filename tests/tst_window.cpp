@@ -12,7 +12,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 // The window as laid out, its start-up, the picture list and the info box.
 class WindowTest : public QObject
@@ -29,6 +31,7 @@ private slots:
     void pictureFolderEndsInOneSeparator();
     void listShowsMatchingFilesInNameOrder();
     void refreshClearsTheSelection();
+    void startUpRemovesOnlyStaleTemporaries();
     void infoBoxShowsTheFixedText();
     void unreadableFolderIsReportedAndTheWindowLives();
 
@@ -196,6 +199,34 @@ void WindowTest::refreshClearsTheSelection()
     QTest::mouseClick(form.CommandDownload, Qt::LeftButton);
     QCOMPARE(listEntries(form.List1), (QStringList{ "sat070321-1300.gif", current }));
     QCOMPARE(selectedEntries(form.List1), QStringList());
+}
+
+void WindowTest::startUpRemovesOnlyStaleTemporaries()
+{
+    QTemporaryDir folder;
+    const auto at = [&](const char *name) { return QFile::encodeName(folder.path()) + '/' + name; };
+    const auto make = [&](const char *name, bool old) {
+        ::close(::open(at(name).constData(), O_CREAT | O_WRONLY, 0600));
+        const timespec twoHoursAgo[2] = { { ::time(nullptr) - 7200, 0 }, { ::time(nullptr) - 7200, 0 } };
+        if (old)
+            QCOMPARE(::utimensat(AT_FDCWD, at(name).constData(), twoHoursAgo, AT_SYMLINK_NOFOLLOW), 0);
+    };
+    make(".nubilo-a1B2c3.part", true);   // the only one to go
+    make(".nubilo-Fresh1.part", false);   // another copy may be writing it
+    make(".nubilo-abc12.part", true);
+    make(".nubilo-abc-12.part", true);
+    make("nubilo-abc123.part", true);
+    make(".nubilo-abc123.part.gif", true);
+    make("sat070321-1000.gif", true);
+    QCOMPARE(::mkdir(at(".nubilo-dir123.part").constData(), 0700), 0);
+    QCOMPARE(::symlink("sat070321-1000.gif", at(".nubilo-lnk123.part").constData()), 0);
+    make(".nubilo-lnk123.part", true);   // ages the link itself
+
+    Form1 form({ folder.path() });
+    QCOMPARE(folderContents(folder.path()),
+             (QStringList{ ".nubilo-Fresh1.part", ".nubilo-abc-12.part", ".nubilo-abc12.part",
+                           ".nubilo-abc123.part.gif", ".nubilo-dir123.part", ".nubilo-lnk123.part",
+                           "nubilo-abc123.part", "sat070321-1000.gif" }));
 }
 
 void WindowTest::infoBoxShowsTheFixedText()
