@@ -70,6 +70,11 @@ void storeNewPicture(const QString &path, const QByteArray &bytes)
         data += written;
         left -= written;
     }
+    // The temporary is private to us; the picture gets the permissions of any new file.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    if (::fchmod(temporary.handle(), 0666 & ~mask) != 0)
+        throw Failure(failed, qt_error_string(errno));
     if (::fsync(temporary.handle()) != 0)
         throw Failure(failed, qt_error_string(errno));
     temporary.close();

@@ -10,6 +10,8 @@
 
 #include <cerrno>
 
+#include <sys/stat.h>
+
 using namespace std::chrono_literals;
 using Response = TestHttpServer::Response;
 
@@ -158,6 +160,12 @@ void DownloadTest::storesThePictureOncePerMinute()
     QCOMPARE(server.requestCount(), 1);
     QCOMPARE(window.files(), (QStringList{ "sat070321-1300.gif", m_name }));
     QCOMPARE(readAll(window.path(m_name)), m_picture);
+    // Like any file the user makes: not private to the temporary it was written as.
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    struct stat status;
+    QCOMPARE(::stat(QFile::encodeName(window.path(m_name)).constData(), &status), 0);
+    QCOMPARE(status.st_mode & 0777, 0666 & ~mask);
     QCOMPARE(window.boxes.seen().size(), 1);
     const SeenBox &box = window.boxes.seen().first();
     QCOMPARE(box.icon, QMessageBox::Information);
