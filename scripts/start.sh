@@ -1,13 +1,19 @@
 #!/usr/bin/env bash
-# Builds Nubilo, installs it into its own folder and opens the window.
-# The pictures are kept beside the installed program, never in the build tree.
+# Installs what is missing, builds Nubilo, installs it into ~/Nubilo (see install.sh) and
+# opens the window; without a graphical session it says how to start it later instead.
 set -euo pipefail
-cd "$(dirname "$0")/.."
+source "$(dirname "$0")/common.sh"
 
-prefix=/opt/nubilo
+bash "$(dirname "$0")/install.sh"
 
-bash scripts/deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
-cmake --build build --parallel "$(nproc)" --target nubilo
-cmake --install build --prefix "$prefix"
-exec "$prefix/nubilo"
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    echo "Nubilo is installed in $NUBILO_DIR, where it also keeps its pictures."
+    echo "There is no graphical session here to open its window in. On the desktop, start"
+    echo "it from the menu entry \"Nubilo\" or with the command: nubilo"
+    if [[ ":$PATH:" != *":$BIN_HOME:"* ]]; then
+        echo "(The command works in shells started after your next login; until then: $NUBILO_DIR/nubilo)"
+    fi
+    exit 0
+fi
+echo "Opening Nubilo; later, start it from the menu entry \"Nubilo\" or with: nubilo"
+exec "$NUBILO_DIR/nubilo"
