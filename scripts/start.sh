@@ -6,14 +6,22 @@ source "$(dirname "$0")/common.sh"
 
 bash "$(dirname "$0")/install.sh"
 
+# Debian's ~/.profile puts ~/.local/bin on PATH at login if it exists; root's does not.
+if [[ ":$PATH:" == *":$BIN_HOME:"* ]]; then
+    command_note=""
+elif env -i HOME="$HOME" USER="${USER:-}" bash -lc 'command -v nubilo' </dev/null >/dev/null 2>&1; then
+    command_note="The command nubilo works in shells started after your next login."
+else
+    command_note="Your PATH lacks $BIN_HOME, so start it as $NUBILO_DIR/nubilo."
+fi
+
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "Nubilo is installed in $NUBILO_DIR, where it also keeps its pictures."
-    echo "There is no graphical session here to open its window in. On the desktop, start"
-    echo "it from the menu entry \"Nubilo\" or with the command: nubilo"
-    if [[ ":$PATH:" != *":$BIN_HOME:"* ]]; then
-        echo "(The command works in shells started after your next login; until then: $NUBILO_DIR/nubilo)"
-    fi
+    echo "There is no graphical session here to open its window in. On a desktop, start it"
+    echo "from the menu entry \"Nubilo\" or with the command: nubilo"
+    [ -z "$command_note" ] || echo "$command_note"
     exit 0
 fi
-echo "Opening Nubilo; later, start it from the menu entry \"Nubilo\" or with: nubilo"
+echo "Opening Nubilo. Later, start it from the menu entry \"Nubilo\" or with the command: nubilo"
+[ -z "$command_note" ] || echo "$command_note"
 exec "$NUBILO_DIR/nubilo"

@@ -19,7 +19,7 @@ echo "Removed the program, the command nubilo, the menu entry and the icons."
 
 if [ -d "$NUBILO_DIR" ] && ! rmdir "$NUBILO_DIR" 2>/dev/null; then
     pictures=$(find "$NUBILO_DIR" -maxdepth 1 -name 'sat*.gif' | wc -l)
-    echo "Kept $NUBILO_DIR with your $pictures picture(s) and any other file in it;"
+    echo "Your pictures ($pictures) stay in $NUBILO_DIR, with any other file you put there;"
     echo "deleting that folder deletes them."
 fi
 
