@@ -20,6 +20,7 @@ if [ "${1:-}" = --tests ]; then
     packages+=(
         curl                        # the download benchmark compares against it
         desktop-file-utils          # the install test validates the menu entry
+        python3                     # the icon test runs the icons' generator
     )
 fi
 packages+=("$@")

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Nubilo, installs it into ~/Nubilo (see install.sh) and
 # opens the window; without a graphical session it says how to start it later instead.
+#
+# Usage: scripts/start.sh [BUILD_DIR]    (passed on to install.sh)
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
-bash "$(dirname "$0")/install.sh"
+bash "$(dirname "$0")/install.sh" "$@"
 
 # Debian's ~/.profile puts ~/.local/bin on PATH at login if it exists; root's does not.
 if [[ ":$PATH:" == *":$BIN_HOME:"* ]]; then

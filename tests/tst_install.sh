@@ -17,7 +17,10 @@ icons=$HOME/.local/share/icons/hicolor
 fail() { echo "FAIL: $*" >&2; exit 1; }
 run() { bash "$source_dir/scripts/$1" "${@:2}" >"$HOME/out" 2>&1 || { cat "$HOME/out"; fail "$1"; }; }
 
-run install.sh "$build_dir"
+# Without a display the window is not opened, and that is no failure.
+DISPLAY="" WAYLAND_DISPLAY="" QT_QPA_PLATFORM="" run start.sh "$build_dir"
+grep -q "installed in $HOME/Nubilo" "$HOME/out" && grep -q "command: nubilo" "$HOME/out" \
+    || { cat "$HOME/out"; fail "start.sh without a display does not say how to start it"; }
 [ -x "$HOME/Nubilo/nubilo" ] && [ -O "$HOME/Nubilo" ] || fail "program not in ~/Nubilo"
 [ "$(readlink -f "$HOME/.local/bin/nubilo")" = "$HOME/Nubilo/nubilo" ] || fail "command"
 desktop-file-validate "$apps/nubilo.desktop" || fail "menu entry invalid"
@@ -47,7 +50,10 @@ run install.sh "$build_dir"
 kill "$program_pid"
 program_pid=""
 
+mkdir -p "$HOME/.local/share/nubilo"
+printf 'cmake\nsl\n' >"$HOME/.local/share/nubilo/installed-packages"
 run uninstall.sh
+grep -q "apt-get remove cmake sl" "$HOME/out" || fail "uninstall does not name the packages installed for it"
 for gone in "$HOME/Nubilo/nubilo" "$HOME/.local/bin/nubilo" "$apps/nubilo.desktop" \
     "$icons/48x48/apps/nubilo.png"; do
     [ ! -e "$gone" ] && [ ! -L "$gone" ] || fail "uninstall left $gone"
@@ -60,4 +66,18 @@ rm "$picture" "$HOME/Nubilo/notes.txt"
 run install.sh "$build_dir"
 run uninstall.sh
 [ ! -e "$HOME/Nubilo" ] || fail "empty ~/Nubilo left behind"
+
+# A user who may not use sudo is told what is missing and the one command to run as root.
+# Root tries that as nobody; anyone else is such a user already, unless sudo lets them.
+if [ "$(id -u)" -eq 0 ] && setpriv --reuid=nobody --regid=nogroup --clear-groups test -r "$source_dir/scripts/deps.sh"; then
+    mkdir -m 777 "$HOME/nobody"
+    chmod 755 "$HOME"
+    HOME=$HOME/nobody setpriv --reuid=nobody --regid=nogroup --clear-groups \
+        bash "$source_dir/scripts/deps.sh" nubilo-no-such-package </dev/null >"$HOME/out" 2>&1 \
+        && fail "deps.sh installs without root"
+    grep -q "apt-get install -y --no-install-recommends nubilo-no-such-package$" "$HOME/out" \
+        || { cat "$HOME/out"; fail "no root command for a missing package"; }
+else
+    echo "SKIP: the message without sudo needs root to try it as nobody"
+fi
 echo "PASS"
