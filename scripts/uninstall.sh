@@ -25,8 +25,8 @@ fi
 
 if [ -s "$PACKAGES_FILE" ]; then
     mapfile -t packages <"$PACKAGES_FILE"
-    echo "These packages were installed to build Nubilo; you may remove them if nothing else"
-    echo "needs them, as root: apt-get remove ${packages[*]} && apt-get autoremove"
+    echo "These packages were installed to build or test Nubilo; you may remove them if nothing"
+    echo "else needs them, as root: apt-get remove ${packages[*]} && apt-get autoremove"
 else
     echo "No packages were installed to build Nubilo."
 fi
