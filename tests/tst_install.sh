@@ -17,7 +17,7 @@ icons=$HOME/.local/share/icons/hicolor
 fail() { echo "FAIL: $*" >&2; exit 1; }
 run() { bash "$source_dir/scripts/$1" "${@:2}" >"$HOME/out" 2>&1 || { cat "$HOME/out"; fail "$1"; }; }
 
-# Without a display the window is not opened, and that is no failure.
+# Without a display the window is not opened, and that is no failure (Qt would abort).
 DISPLAY="" WAYLAND_DISPLAY="" QT_QPA_PLATFORM="" run start.sh "$build_dir"
 grep -q "installed in $HOME/Nubilo" "$HOME/out" && grep -q "command: nubilo" "$HOME/out" \
     || { cat "$HOME/out"; fail "start.sh without a display does not say how to start it"; }
@@ -68,7 +68,7 @@ run uninstall.sh
 [ ! -e "$HOME/Nubilo" ] || fail "empty ~/Nubilo left behind"
 
 # A user who may not use sudo is told what is missing and the one command to run as root.
-# Root tries that as nobody; anyone else is such a user already, unless sudo lets them.
+# Root tries that as nobody; others skip it, as their sudo might really install.
 if [ "$(id -u)" -eq 0 ] && setpriv --reuid=nobody --regid=nogroup --clear-groups test -r "$source_dir/scripts/deps.sh"; then
     mkdir -m 777 "$HOME/nobody"
     chmod 755 "$HOME"
