@@ -1,13 +1,29 @@
 #!/usr/bin/env bash
-# Builds Nubilo, installs it into its own folder and opens the window.
-# The pictures are kept beside the installed program, never in the build tree.
+# Installs what is missing, builds Nubilo, installs it into ~/Nubilo (see install.sh) and
+# opens the window; without a graphical session it says how to start it later instead.
+#
+# Usage: scripts/start.sh [BUILD_DIR]    (passed on to install.sh)
 set -euo pipefail
-cd "$(dirname "$0")/.."
+source "$(dirname "$0")/common.sh"
 
-prefix=/opt/nubilo
+bash "$(dirname "$0")/install.sh" "$@"
 
-bash scripts/deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
-cmake --build build --parallel "$(nproc)" --target nubilo
-cmake --install build --prefix "$prefix"
-exec "$prefix/nubilo"
+# Debian's ~/.profile puts ~/.local/bin on PATH at login if it exists; root's does not.
+if [[ ":$PATH:" == *":$BIN_HOME:"* ]]; then
+    command_note=""
+elif env -i HOME="$HOME" USER="${USER:-}" bash -lc 'command -v nubilo' </dev/null >/dev/null 2>&1; then
+    command_note="The command nubilo works in shells started after your next login."
+else
+    command_note="Your PATH lacks $BIN_HOME, so start it as $NUBILO_DIR/nubilo."
+fi
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    echo "Nubilo is installed in $NUBILO_DIR, where it also keeps its pictures."
+    echo "There is no graphical session here to open its window in. On a desktop, start it"
+    echo "from the menu entry \"Nubilo\" or with the command: nubilo"
+    [ -z "$command_note" ] || echo "$command_note"
+    exit 0
+fi
+echo "Opening Nubilo. Later, start it from the menu entry \"Nubilo\" or with the command: nubilo"
+[ -z "$command_note" ] || echo "$command_note"
+exec "$NUBILO_DIR/nubilo"

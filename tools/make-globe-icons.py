@@ -1,13 +1,17 @@
 #!/usr/bin/env python3
-"""Draw the window icon (a globe) and write it as two small XPM files.
+"""Draw the program's icon (a globe): two small XPM files for the window and
+PNG files at the usual sizes of the desktop's hicolor icon theme.
 
 Run from the repository root:  python3 tools/make-globe-icons.py
-Writes app/icons/globe32.xpm and app/icons/globe16.xpm.  Standard library
-only; the output is deterministic, so re-running it gives identical files.
+Writes app/icons/globe32.xpm, app/icons/globe16.xpm and app/icons/globeN.png
+for N in PNG_SIZES.  Standard library only; the output is deterministic, so
+re-running it gives identical files.
 """
 
 import math
 import os
+import struct
+import zlib
 
 # Fixed palette: XPM icons stay tiny and every size shares the same colours.
 # Keys are the one-character XPM symbols; ' ' is the transparent ground.
@@ -99,8 +103,15 @@ def point_in_polygon(lon, lat, poly):
     return inside
 
 
+# Bounding boxes spare the big icons most of the polygon tests.
+_BOXES = [(min(x for x, _ in p), max(x for x, _ in p),
+           min(y for _, y in p), max(y for _, y in p)) for p in LAND]
+
+
 def is_land(lon, lat):
-    return any(point_in_polygon(lon, lat, p) for p in LAND)
+    return any(x0 <= lon <= x1 and y0 <= lat <= y1
+               and point_in_polygon(lon, lat, p)
+               for p, (x0, x1, y0, y1) in zip(LAND, _BOXES))
 
 
 def unproject(x, y, z):
@@ -128,11 +139,13 @@ def shade_level(x, y, z):
     return 0
 
 
-def render(size, radius, land_share, glint=True):
-    """Return rows of XPM symbols for a size x size picture."""
+def render(size, radius, land_share, glint=True, sub=8):
+    """Return rows of XPM symbols for a size x size picture, and the share of
+    each pixel the disc covers.  sub is the number of subsamples per axis, for
+    coverage and coastline decisions."""
     cx = cy = size / 2.0
-    sub = 8  # subsamples per axis, for coverage and coastline decisions
     rows = []
+    coverage = [[0.0] * size for _ in range(size)]
     opaque = [[False] * size for _ in range(size)]
     land = [[False] * size for _ in range(size)]
     for py in range(size):
@@ -155,6 +168,7 @@ def render(size, radius, land_share, glint=True):
             dx = px + 0.5 - cx
             dy = py + 0.5 - cy
             opaque[py][px] = dx * dx + dy * dy <= radius * radius
+            coverage[py][px] = inside / (sub * sub)
             land[py][px] = inside > 0 and landhits >= land_share * inside
     for py in range(size):
         row = []
@@ -177,7 +191,7 @@ def render(size, radius, land_share, glint=True):
                 level = 2
             row.append(("oO*+" if not land[py][px] else "lLgG")[level])
         rows.append("".join(row))
-    return rows
+    return rows, coverage
 
 
 def xpm_text(name, rows):
@@ -196,18 +210,65 @@ def xpm_text(name, rows):
     return "\n".join(lines) + "\n"
 
 
+def png_bytes(rows, coverage):
+    """An 8-bit RGBA PNG of the rows.  Pixels just outside the outline get
+    the rim colour at the share the disc covers them, which smooths the
+    outline of the big icons."""
+    colours = dict(PALETTE)
+    raw = bytearray()
+    for row, shares in zip(rows, coverage):
+        raw.append(0)  # no filter
+        for symbol, share in zip(row, shares):
+            colour = colours[symbol]
+            alpha = 255
+            if colour is None:
+                colour = colours["."]
+                alpha = round(255 * share)
+            raw += bytes.fromhex(colour[1:]) + bytes([alpha])
+
+    def chunk(kind, data):
+        body = kind + data
+        return (struct.pack(">I", len(data)) + body
+                + struct.pack(">I", zlib.crc32(body)))
+
+    size = len(rows)
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header)
+            + chunk(b"IDAT", zlib.compress(bytes(raw), 9))
+            + chunk(b"IEND", b""))
+
+
+# The small icons count a pixel as land at a lower share so that continents
+# keep their shape instead of dissolving into the sea; 16 and 32 pixels are
+# tuned by eye, the others follow them.
+XPM_JOBS = [("globe32", 32, 15.5, 0.5, True),
+            ("globe16", 16, 8.0, 0.4, False)]
+PNG_SIZES = [16, 22, 24, 32, 48, 64, 128, 256]
+
+
+def png_job(size):
+    for _, s, radius, share, glint in XPM_JOBS:
+        if s == size:
+            return radius, share, glint, 8
+    # Fewer subsamples as the icon grows, to keep the run short.
+    return size * 15.5 / 32, 0.45 if size < 32 else 0.5, size > 24, \
+        max(2, 256 // size)
+
+
 def main():
     outdir = os.path.join("app", "icons")
     os.makedirs(outdir, exist_ok=True)
-    # The small icon counts a pixel as land at a lower share so that
-    # continents keep their shape instead of dissolving into the sea.
-    jobs = [("globe32", 32, 15.5, 0.5, True),
-            ("globe16", 16, 8.0, 0.4, False)]
-    for name, size, radius, share, glint in jobs:
-        rows = render(size, radius, share, glint)
+    for name, size, radius, share, glint in XPM_JOBS:
+        rows, _ = render(size, radius, share, glint)
         path = os.path.join(outdir, name + ".xpm")
         with open(path, "w", encoding="ascii", newline="\n") as f:
             f.write(xpm_text(name + "_xpm", rows))
+        print("wrote", path)
+    for size in PNG_SIZES:
+        radius, share, glint, sub = png_job(size)
+        path = os.path.join(outdir, "globe%d.png" % size)
+        with open(path, "wb") as f:
+            f.write(png_bytes(*render(size, radius, share, glint, sub)))
         print("wrote", path)
 
 
