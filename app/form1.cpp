@@ -3,6 +3,7 @@
 #include "app/infotext.h"
 #include "app/picturebox.h"
 #include "app/platform.h"
+#include "app/windowfont.h"
 #include "archive/gifcheck.h"
 #include "archive/picturefolder.h"
 #include "archive/picturestore.h"
@@ -21,6 +22,7 @@
 namespace {
 
 const QString LineBreak = QStringLiteral("\r\n");
+const QString StopCaption = QStringLiteral("Animation stoppen");
 
 // The layout is kept in twips, 15 to a pixel at the standard scale.
 constexpr int TwipsPerPixel = 15;
@@ -86,6 +88,19 @@ Form1::Form1(const Seams &seams)
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(twips(2280, 120, 7215, 5535));
     Inet1->setObjectName(QStringLiteral("Inet1"));
+
+    // The geometry stays as drawn; the font shrinks until every text fits it. Set once on the
+    // window, it reaches every control; message boxes and tooltips are windows of their own
+    // and keep the desktop's font. Any time gives a picture name: its digits count at their widest.
+    WindowFont::Texts texts{ .label = Label1,
+                             .captions = {},
+                             .list = List1,
+                             .pictureName =
+                                 PictureFolder::pictureName(QDateTime(QDate(2000, 1, 1), QTime(0, 0))) };
+    for (QPushButton *command : findChildren<QPushButton *>())
+        texts.captions.append({ command, command->text() });
+    texts.captions.append({ CommandWaehlen[Animate], StopCaption });
+    setFont(WindowFont::fitting(font(), texts));
 
     setTabOrder(CommandInfo, CommandDownload);
     setTabOrder(CommandDownload, List1);
@@ -204,7 +219,7 @@ void Form1::startAnimation()
     for (int i = SelectAll; i <= DeleteSelected; ++i)
         CommandWaehlen[i]->setEnabled(false);
     CWCaption = CommandWaehlen[Animate]->text();
-    CommandWaehlen[Animate]->setText(QStringLiteral("Animation stoppen"));
+    CommandWaehlen[Animate]->setText(StopCaption);
     AnimGo = true;
 
     try {

@@ -4,13 +4,20 @@
 #include "support/boxanswerer.h"
 #include "support/fakeplatform.h"
 #include "support/testfolder.h"
+#include "support/testwindow.h"
 
+#include <QApplication>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QScrollBar>
+#include <QStyleOption>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolTip>
 
 // The window as laid out, its start-up, the picture list and the info box.
 class WindowTest : public QObject
@@ -23,6 +30,8 @@ private slots:
     void controlsAreLaidOut_data();
     void controlsAreLaidOut();
     void windowIsFixedAndStartsEmpty();
+    void everyTextFitsItsControl_data();
+    void everyTextFitsItsControl();
     void pictureFolderEndsInOneSeparator_data();
     void pictureFolderEndsInOneSeparator();
     void listShowsMatchingFilesInNameOrder();
@@ -133,6 +142,76 @@ void WindowTest::windowIsFixedAndStartsEmpty()
 
     // Message boxes speak German whatever the locale.
     QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Abbrechen"));
+}
+
+void WindowTest::everyTextFitsItsControl_data()
+{
+    QTest::addColumn<QFont>("desktopFont");
+    QTest::addColumn<bool>("fitsAsIs");
+    QTest::newRow("Debian's default font") << QApplication::font() << false;
+    QTest::newRow("large font, DejaVu Sans 12 pt") << QFont(QStringLiteral("DejaVu Sans"), 12) << false;
+    QTest::newRow("small font kept, DejaVu Sans 7 pt") << QFont(QStringLiteral("DejaVu Sans"), 7) << true;
+}
+
+void WindowTest::everyTextFitsItsControl()
+{
+    QFETCH(QFont, desktopFont);
+    QFETCH(bool, fitsAsIs);
+    const QFont before = QApplication::font();
+    QApplication::setFont(desktopFont);
+    const auto restore = qScopeGuard([&] { QApplication::setFont(before); });
+    TestWindow window;
+    Form1 &form = *window.form;
+
+    // The desktop's family, shrunk if need be, never grown.
+    const QFontInfo desktop(desktopFont), chosen(form.font());
+    QCOMPARE(chosen.family(), desktop.family());
+    QVERIFY(fitsAsIs ? chosen.pixelSize() == desktop.pixelSize() : chosen.pixelSize() < desktop.pixelSize());
+
+    // Every text in its control's own font, against the control's content rectangle.
+    QStringList tooWide;
+    const auto measure = [&](QWidget *control, const QString &text, QRect contents) {
+        if (control->fontMetrics().size(Qt::TextShowMnemonic, text).width() > contents.width())
+            tooWide << control->objectName() + u' ' + text;
+    };
+    measure(form.Label1, form.Label1->text(), form.Label1->contentsRect());
+    for (QPushButton *button : form.findChildren<QPushButton *>()) {
+        QStyleOptionButton option;
+        option.initFrom(button);
+        const QRect contents =
+            button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+        measure(button, button->text(), contents);
+        if (button == form.CommandWaehlen[Form1::Animate])
+            measure(button, QStringLiteral("Animation stoppen"), contents);
+    }
+
+    // Twenty names of the widest digit: a vertical scroll bar, and no horizontal one.
+    const QString digits = QStringLiteral("0123456789");
+    const QChar widest = *std::max_element(digits.begin(), digits.end(), [&](QChar a, QChar b) {
+        return form.List1->fontMetrics().horizontalAdvance(a)
+            < form.List1->fontMetrics().horizontalAdvance(b);
+    });
+    const QString name = QStringLiteral("sat%1-%2.gif").arg(QString(6, widest), QString(4, widest));
+    form.List1->addItems(QStringList(20, name));
+    measure(form.List1, name, form.List1->viewport()->rect());
+    QCOMPARE(tooWide, QStringList());
+    QTRY_VERIFY(form.List1->verticalScrollBar()->isVisible());
+    QVERIFY(!form.List1->horizontalScrollBar()->isVisible());
+
+    // Message boxes and tooltips are windows of their own and keep the desktop's font.
+    QFont boxFont;
+    window.boxes.answer(QMessageBox::Ok, [&](QMessageBox *box) {
+        boxFont = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))->font();
+    });
+    window.click(form.CommandInfo);
+    QCOMPARE(boxFont, QApplication::font());
+    QToolTip::showText(QPoint(), form.CommandInfo->toolTip(), form.CommandInfo);
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    const auto tip = std::find_if(windows.begin(), windows.end(),
+                                  [](QWidget *w) { return w->windowType() == Qt::ToolTip; });
+    QVERIFY(tip != windows.end());
+    QCOMPARE((*tip)->font(), QApplication::font());
+    QToolTip::hideText();
 }
 
 void WindowTest::pictureFolderEndsInOneSeparator_data()
