@@ -38,6 +38,9 @@ QPushButton *button(QWidget *parent, const char *name, const QString &caption, c
     auto *result = new QPushButton(caption, parent);
     result->setObjectName(QLatin1String(name));
     result->setToolTip(toolTip);
+    // No accessible name of its own, kept on purpose: Qt names a button after its caption, so
+    // CommandWaehlen 3 is read out as "Animation stoppen" while it says so.
+    result->setAccessibleDescription(toolTip);
     result->setGeometry(geometry);
     return result;
 }
@@ -77,16 +80,20 @@ Form1::Form1(const Seams &seams)
 
     Frame2->setObjectName(QStringLiteral("Frame2"));
     Frame2->setGeometry(twips(120, 0, 2055, 5655));
+    Frame2->setAccessibleName(QStringLiteral("Bedienfeld"));
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(twips(120, 1320, 1425, 195));
     List1->setObjectName(QStringLiteral("List1"));
     List1->setGeometry(twips(120, 1560, 1815, 1815));
     List1->setToolTip(QStringLiteral("lokal verfügbare METEOSAT-Bilder"));
+    List1->setAccessibleName(QStringLiteral("Bildliste"));
+    List1->setAccessibleDescription(List1->toolTip());
     List1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     List1->setSortingEnabled(true);
     List1->setUniformItemSizes(true);   // keeps large archives quick to lay out
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(twips(2280, 120, 7215, 5535));
+    Image1->setAccessibleName(QStringLiteral("Satellitenbild"));
     Inet1->setObjectName(QStringLiteral("Inet1"));
 
     // The geometry stays as drawn; the font shrinks until every text fits it. Set once on the

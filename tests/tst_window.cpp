@@ -6,6 +6,7 @@
 #include "support/testfolder.h"
 #include "support/testwindow.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFontInfo>
 #include <QGroupBox>
@@ -61,24 +62,26 @@ void WindowTest::controlsAreLaidOut_data()
     QTest::addColumn<QRect>("geometry");
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QString>("toolTip");
+    QTest::addColumn<QString>("accessibleName");   // the caption unless given
 
     const auto row = [](const char *name, const char *parent, QRect geometry, const char *caption,
-                        const char *toolTip) {
+                        const char *toolTip, const char *accessibleName = nullptr) {
         QTest::newRow(name) << QString::fromUtf8(name) << QString::fromUtf8(parent) << geometry
-                            << QString::fromUtf8(caption) << QString::fromUtf8(toolTip);
+                            << QString::fromUtf8(caption) << QString::fromUtf8(toolTip)
+                            << QString::fromUtf8(accessibleName ? accessibleName : caption);
     };
-    row("Frame2", "Form1", { 8, 0, 137, 377 }, "", "");
+    row("Frame2", "Form1", { 8, 0, 137, 377 }, "", "", "Bedienfeld");
     row("CommandInfo", "Frame2", { 8, 16, 121, 25 }, "Hilfe/Info", "Hilfe und Programminfo");
     row("CommandDownload", "Frame2", { 8, 56, 121, 25 }, "Download!", "METEOSAT-Bild holen");
     row("Label1", "Frame2", { 8, 88, 95, 13 }, "Verfügbare Dateien:", "");
-    row("List1", "Frame2", { 8, 104, 121, 121 }, "", "lokal verfügbare METEOSAT-Bilder");
+    row("List1", "Frame2", { 8, 104, 121, 121 }, "", "lokal verfügbare METEOSAT-Bilder", "Bildliste");
     row("CommandWaehlen0", "Frame2", { 8, 232, 121, 25 }, "alle auswählen", "alle Dateien auswählen");
     row("CommandWaehlen1", "Frame2", { 8, 264, 121, 25 }, "keine auswählen", "keine Datei auswählen");
     row("CommandWaehlen2", "Frame2", { 8, 304, 121, 25 }, "Datei(en) löschen",
         "die markierten Dateien löschen");
     row("CommandWaehlen3", "Frame2", { 8, 344, 121, 25 }, "Animation starten",
         "die Animation starten/stoppen");
-    row("Image1", "Form1", { 152, 8, 481, 369 }, "", "");
+    row("Image1", "Form1", { 152, 8, 481, 369 }, "", "", "Satellitenbild");
 }
 
 void WindowTest::controlsAreLaidOut()
@@ -88,6 +91,7 @@ void WindowTest::controlsAreLaidOut()
     QFETCH(QRect, geometry);
     QFETCH(QString, caption);
     QFETCH(QString, toolTip);
+    QFETCH(QString, accessibleName);
 
     Form1 form({ m_folder.path() });
     form.setObjectName(QStringLiteral("Form1"));
@@ -104,6 +108,10 @@ void WindowTest::controlsAreLaidOut()
         QCOMPARE(frame->title(), caption);
     // No control sets a font of its own.
     QVERIFY(!control->testAttribute(Qt::WA_SetFont));
+    // What a screen reader says: the name, then the tooltip.
+    const QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(control);
+    QCOMPARE(accessible->text(QAccessible::Name), accessibleName);
+    QCOMPARE(accessible->text(QAccessible::Description), toolTip);
 }
 
 void WindowTest::windowIsFixedAndStartsEmpty()
