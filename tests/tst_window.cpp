@@ -14,6 +14,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStyleOption>
 #include <QTemporaryDir>
@@ -33,6 +34,7 @@ private slots:
     void windowIsFixedAndStartsEmpty();
     void everyTextFitsItsControl_data();
     void everyTextFitsItsControl();
+    void tooLongLineWrapsWithinTheScreen();
     void pictureFolderEndsInOneSeparator_data();
     void pictureFolderEndsInOneSeparator();
     void listShowsMatchingFilesInNameOrder();
@@ -220,6 +222,23 @@ void WindowTest::everyTextFitsItsControl()
     QVERIFY(tip != windows.end());
     QCOMPARE((*tip)->font(), QApplication::font());
     QToolTip::hideText();
+}
+
+void WindowTest::tooLongLineWrapsWithinTheScreen()
+{
+    TestWindow window;
+    bool whole = false;
+    window.boxes.answer(QMessageBox::Ok, [&](QMessageBox *box) {
+        const auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+        // On the screen, the text inside the box, the long line wrapped below the first.
+        whole = box->screen()->availableGeometry().contains(box->frameGeometry())
+            && box->rect().contains(label->geometry())
+            && label->height() >= 3 * label->fontMetrics().lineSpacing();
+    });
+    showMessage(window.form.get(), Message::Critical, QStringLiteral("Fehler"),
+                QStringLiteral("Das Bild kann nicht geholt werden.\r\n")
+                    + QStringLiteral("Das Zertifikat des Ausstellers wurde nicht gefunden. ").repeated(12));
+    QVERIFY(whole);
 }
 
 void WindowTest::pictureFolderEndsInOneSeparator_data()
