@@ -3,6 +3,7 @@
 #include "app/infotext.h"
 #include "app/picturebox.h"
 #include "app/platform.h"
+#include "app/windowfont.h"
 #include "archive/gifcheck.h"
 #include "archive/picturefolder.h"
 #include "archive/picturestore.h"
@@ -20,6 +21,7 @@
 namespace {
 
 const QString LineBreak = QStringLiteral("\r\n");
+const QString StopCaption = QStringLiteral("Animation stoppen");
 
 // The layout is kept in twips, 15 to a pixel at the standard scale.
 constexpr int TwipsPerPixel = 15;
@@ -35,6 +37,9 @@ QPushButton *button(QWidget *parent, const char *name, const QString &caption, c
     auto *result = new QPushButton(caption, parent);
     result->setObjectName(QLatin1String(name));
     result->setToolTip(toolTip);
+    // No accessible name of its own, kept on purpose: Qt names a button after its caption, so
+    // CommandWaehlen 3 is read out as "Animation stoppen" while it says so.
+    result->setAccessibleDescription(toolTip);
     result->setGeometry(geometry);
     return result;
 }
@@ -74,17 +79,34 @@ Form1::Form1(const Seams &seams)
 
     Frame2->setObjectName(QStringLiteral("Frame2"));
     Frame2->setGeometry(twips(120, 0, 2055, 5655));
+    Frame2->setAccessibleName(QStringLiteral("Bedienfeld"));
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(twips(120, 1320, 1425, 195));
     List1->setObjectName(QStringLiteral("List1"));
     List1->setGeometry(twips(120, 1560, 1815, 1815));
     List1->setToolTip(QStringLiteral("lokal verfügbare METEOSAT-Bilder"));
+    List1->setAccessibleName(QStringLiteral("Bildliste"));
+    List1->setAccessibleDescription(List1->toolTip());
     List1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     List1->setSortingEnabled(true);
     List1->setUniformItemSizes(true);   // keeps large archives quick to lay out
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(twips(2280, 120, 7215, 5535));
+    Image1->setAccessibleName(QStringLiteral("Satellitenbild"));
     Inet1->setObjectName(QStringLiteral("Inet1"));
+
+    // The geometry stays as drawn; the font shrinks until every text fits it. Set once on the
+    // window, it reaches every control; message boxes and tooltips are windows of their own
+    // and keep the desktop's font. Any time gives a picture name: its digits count at their widest.
+    WindowFont::Texts texts{ .label = Label1,
+                             .captions = {},
+                             .list = List1,
+                             .pictureName =
+                                 PictureFolder::pictureName(QDateTime(QDate(2000, 1, 1), QTime(0, 0))) };
+    for (QPushButton *command : findChildren<QPushButton *>())
+        texts.captions.append({ command, command->text() });
+    texts.captions.append({ CommandWaehlen[Animate], StopCaption });
+    setFont(WindowFont::fitting(font(), texts));
 
     setTabOrder(CommandInfo, CommandDownload);
     setTabOrder(CommandDownload, List1);
@@ -204,7 +226,7 @@ void Form1::startAnimation()
     for (int i = SelectAll; i <= DeleteSelected; ++i)
         CommandWaehlen[i]->setEnabled(false);
     CWCaption = CommandWaehlen[Animate]->text();
-    CommandWaehlen[Animate]->setText(QStringLiteral("Animation stoppen"));
+    CommandWaehlen[Animate]->setText(StopCaption);
     AnimGo = true;
 
     try {

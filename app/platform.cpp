@@ -4,7 +4,9 @@
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QLabel>
+#include <QLayout>
 #include <QLibraryInfo>
+#include <QScreen>
 #include <QTimer>
 #include <QTranslator>
 
@@ -82,18 +84,41 @@ bool BusyScope::eventFilter(QObject *, QEvent *event)
     }
 }
 
+namespace {
+
+// The widest a message box may be: what its screen shows, and on screens wider than 1024 px
+// no more than QMessageBox allows itself (its own rule); a label wider than that would run
+// off the box's edge. The frame, taken to be like the parent window's, counts twice: Qt's
+// placement of a dialog reckons with one side of it only.
+int widestBox(const QScreen *screen, const QWidget *parent)
+{
+    const int available = screen->availableGeometry().width();
+    const int qtLimit = available <= 1024 ? available : std::min(available - 480, 1000);
+    const QWidget *window = parent ? parent->window() : nullptr;
+    const int frame = window ? window->frameGeometry().width() - window->width() : 0;
+    return qtLimit - 2 * frame;
+}
+
+}
+
 QMessageBox::StandardButton showMessage(QWidget *parent, QMessageBox::Icon icon, const QString &title,
                                         const QString &text, QMessageBox::StandardButtons buttons)
 {
     QMessageBox box(icon, title, text, buttons, parent);
     box.setTextFormat(Qt::PlainText);
-    // The box would wrap lines longer than about 500 pixels; ours are broken where the
-    // text breaks them.
+    // The box would wrap lines longer than about 500 pixels; ours are broken where the text
+    // breaks them. Only a line too long for the screen wraps, at the screen's edge.
     if (auto *label = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))) {
         int widest = 0;
         for (const QString &line : text.split(u'\n'))
             widest = std::max(widest, label->fontMetrics().horizontalAdvance(line.trimmed()));
         label->setMinimumWidth(widest);
+        const int besideLabel = box.layout()->totalMinimumSize().width() - widest;   // icon and margins
+        const int room = widestBox(box.screen(), parent) - besideLabel;
+        if (widest > room) {
+            label->setMinimumWidth(room);
+            label->setWordWrap(true);
+        }
     }
     return QMessageBox::StandardButton(box.exec());
 }

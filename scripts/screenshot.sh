@@ -1,20 +1,25 @@
 #!/usr/bin/env bash
 # Take a screenshot of Nubilo playing an animation, on a virtual X server.
 #
-# Usage: scripts/screenshot.sh <build-dir> <output.png>
+# Usage: scripts/screenshot.sh <build-dir> <output.png> [desktop-font]
+#
+# desktop-font, e.g. "DejaVu Sans,12" (family, points), is handed to the program the way a
+# KDE desktop hands over its font (Qt's built-in KDE theme reading kdeglobals), to see the
+# window with a larger desktop font. Without it the program gets Qt's default, Sans Serif 9.
 #
 # The program runs from a fresh temporary folder holding a copy of the
 # executable and a few sample pictures, so nothing of the caller's (pictures,
 # settings) ends up in the shot and the result is the same on every machine.
 set -euo pipefail
 
-if [ "$#" -ne 2 ]; then
-    echo "usage: $0 <build-dir> <output.png>" >&2
+if [ "$#" -lt 2 ] || [ "$#" -gt 3 ]; then
+    echo "usage: $0 <build-dir> <output.png> [desktop-font]" >&2
     exit 2
 fi
 
 BUILD_DIR=$(cd "$1" && pwd)
 OUTPUT=$2
+DESKTOP_FONT=${3:-}
 PROGRAM="$BUILD_DIR/nubilo"
 MAKESAMPLES="$BUILD_DIR/tests/nubilo_makesamples"
 WINDOW_NAME="Nubilo 1.1"
@@ -121,12 +126,20 @@ export DISPLAY=":$DISPLAY_NUM"
 log "Xvfb on $DISPLAY"
 
 # --- the program -----------------------------------------------------------
-# No desktop theme plugin (the look must not depend on the caller's desktop),
-# the X11 backend even if the caller asked for offscreen, and a private
-# settings folder so earlier runs leave no trace.
+# No desktop theme plugin (the look must not depend on the caller's desktop;
+# with a desktop font, Qt's KDE theme reads only our private kdeglobals), the
+# X11 backend even if the caller asked for offscreen, and a private settings
+# folder so earlier runs leave no trace.
+THEME=(-u QT_QPA_PLATFORMTHEME)
+mkdir -p "$WORK/config"
+if [ -n "$DESKTOP_FONT" ]; then
+    printf '[General]\nfont=%s,-1,5,50,0,0,0,0,0\n' "$DESKTOP_FONT" >"$WORK/config/kdeglobals"
+    THEME=(QT_QPA_PLATFORMTHEME=kde KDE_SESSION_VERSION=5)
+    log "desktop font $DESKTOP_FONT"
+fi
 (
     cd "$RUN_DIR"
-    exec env -u QT_QPA_PLATFORMTHEME QT_QPA_PLATFORM=xcb \
+    exec env "${THEME[@]}" QT_QPA_PLATFORM=xcb \
         XDG_CONFIG_HOME="$WORK/config" XDG_CACHE_HOME="$WORK/cache" \
         ./nubilo
 ) >"$WORK/program.log" 2>&1 &

@@ -3,6 +3,7 @@
 #include "app/picturebox.h"
 #include "app/platform.h"
 
+#include <QAccessible>
 #include <QElapsedTimer>
 
 #include <sys/stat.h>
@@ -74,6 +75,8 @@ void expectIdle(TestWindow &window)
     Form1 &form = *window.form;
     QVERIFY(!form.AnimGo);
     QCOMPARE(startStop(window)->text(), QStringLiteral("Animation starten"));
+    QCOMPARE(QAccessible::queryAccessibleInterface(startStop(window))->text(QAccessible::Name),
+             QStringLiteral("Animation starten"));
     for (QWidget *control :
          { static_cast<QWidget *>(form.CommandDownload), static_cast<QWidget *>(form.List1),
            static_cast<QWidget *>(form.CommandWaehlen[0]), static_cast<QWidget *>(form.CommandWaehlen[1]),
@@ -96,6 +99,8 @@ void AnimationTest::showsSelectedInListOrderUntilStopped()
             QVERIFY(form.AnimGo);
             QCOMPARE(form.CWCaption, QStringLiteral("Animation starten"));
             QCOMPARE(startStop(window)->text(), QStringLiteral("Animation stoppen"));
+            QCOMPARE(QAccessible::queryAccessibleInterface(startStop(window))->text(QAccessible::Name),
+                     QStringLiteral("Animation stoppen"));
             QVERIFY(!form.CommandDownload->isEnabled());
             QVERIFY(!form.List1->isEnabled());
             for (int i = 0; i < 3; ++i)

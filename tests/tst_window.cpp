@@ -4,13 +4,22 @@
 #include "support/boxanswerer.h"
 #include "support/fakeplatform.h"
 #include "support/testfolder.h"
+#include "support/testwindow.h"
 
+#include <QAccessible>
+#include <QApplication>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStyleOption>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolTip>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -27,6 +36,9 @@ private slots:
     void controlsAreLaidOut_data();
     void controlsAreLaidOut();
     void windowIsFixedAndStartsEmpty();
+    void everyTextFitsItsControl_data();
+    void everyTextFitsItsControl();
+    void tooLongLineWrapsWithinTheScreen();
     void pictureFolderEndsInOneSeparator_data();
     void pictureFolderEndsInOneSeparator();
     void listShowsMatchingFilesInNameOrder();
@@ -57,24 +69,26 @@ void WindowTest::controlsAreLaidOut_data()
     QTest::addColumn<QRect>("geometry");
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QString>("toolTip");
+    QTest::addColumn<QString>("accessibleName");   // the caption unless given
 
     const auto row = [](const char *name, const char *parent, QRect geometry, const char *caption,
-                        const char *toolTip) {
+                        const char *toolTip, const char *accessibleName = nullptr) {
         QTest::newRow(name) << QString::fromUtf8(name) << QString::fromUtf8(parent) << geometry
-                            << QString::fromUtf8(caption) << QString::fromUtf8(toolTip);
+                            << QString::fromUtf8(caption) << QString::fromUtf8(toolTip)
+                            << QString::fromUtf8(accessibleName ? accessibleName : caption);
     };
-    row("Frame2", "Form1", { 8, 0, 137, 377 }, "", "");
+    row("Frame2", "Form1", { 8, 0, 137, 377 }, "", "", "Bedienfeld");
     row("CommandInfo", "Frame2", { 8, 16, 121, 25 }, "Hilfe/Info", "Hilfe und Programminfo");
     row("CommandDownload", "Frame2", { 8, 56, 121, 25 }, "Download!", "METEOSAT-Bild holen");
     row("Label1", "Frame2", { 8, 88, 95, 13 }, "Verfügbare Dateien:", "");
-    row("List1", "Frame2", { 8, 104, 121, 121 }, "", "lokal verfügbare METEOSAT-Bilder");
+    row("List1", "Frame2", { 8, 104, 121, 121 }, "", "lokal verfügbare METEOSAT-Bilder", "Bildliste");
     row("CommandWaehlen0", "Frame2", { 8, 232, 121, 25 }, "alle auswählen", "alle Dateien auswählen");
     row("CommandWaehlen1", "Frame2", { 8, 264, 121, 25 }, "keine auswählen", "keine Datei auswählen");
     row("CommandWaehlen2", "Frame2", { 8, 304, 121, 25 }, "Datei(en) löschen",
         "die markierten Dateien löschen");
     row("CommandWaehlen3", "Frame2", { 8, 344, 121, 25 }, "Animation starten",
         "die Animation starten/stoppen");
-    row("Image1", "Form1", { 152, 8, 481, 369 }, "", "");
+    row("Image1", "Form1", { 152, 8, 481, 369 }, "", "", "Satellitenbild");
 }
 
 void WindowTest::controlsAreLaidOut()
@@ -84,6 +98,7 @@ void WindowTest::controlsAreLaidOut()
     QFETCH(QRect, geometry);
     QFETCH(QString, caption);
     QFETCH(QString, toolTip);
+    QFETCH(QString, accessibleName);
 
     Form1 form({ m_folder.path() });
     form.setObjectName(QStringLiteral("Form1"));
@@ -100,6 +115,10 @@ void WindowTest::controlsAreLaidOut()
         QCOMPARE(frame->title(), caption);
     // No control sets a font of its own.
     QVERIFY(!control->testAttribute(Qt::WA_SetFont));
+    // What a screen reader says: the name, then the tooltip.
+    const QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(control);
+    QCOMPARE(accessible->text(QAccessible::Name), accessibleName);
+    QCOMPARE(accessible->text(QAccessible::Description), toolTip);
 }
 
 void WindowTest::windowIsFixedAndStartsEmpty()
@@ -138,6 +157,93 @@ void WindowTest::windowIsFixedAndStartsEmpty()
 
     // Message boxes speak German whatever the locale.
     QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Abbrechen"));
+}
+
+void WindowTest::everyTextFitsItsControl_data()
+{
+    QTest::addColumn<QFont>("desktopFont");
+    QTest::addColumn<bool>("fitsAsIs");
+    QTest::newRow("Debian's default font") << QApplication::font() << false;
+    QTest::newRow("large font, DejaVu Sans 12 pt") << QFont(QStringLiteral("DejaVu Sans"), 12) << false;
+    QTest::newRow("small font kept, DejaVu Sans 7 pt") << QFont(QStringLiteral("DejaVu Sans"), 7) << true;
+}
+
+void WindowTest::everyTextFitsItsControl()
+{
+    QFETCH(QFont, desktopFont);
+    QFETCH(bool, fitsAsIs);
+    const QFont before = QApplication::font();
+    QApplication::setFont(desktopFont);
+    const auto restore = qScopeGuard([&] { QApplication::setFont(before); });
+    TestWindow window;
+    Form1 &form = *window.form;
+
+    // The desktop's family, shrunk if need be, never grown.
+    const QFontInfo desktop(desktopFont), chosen(form.font());
+    QCOMPARE(chosen.family(), desktop.family());
+    QVERIFY(fitsAsIs ? chosen.pixelSize() == desktop.pixelSize() : chosen.pixelSize() < desktop.pixelSize());
+
+    // Every text in its control's own font, against the control's content rectangle.
+    QStringList tooWide;
+    const auto measure = [&](QWidget *control, const QString &text, QRect contents) {
+        if (control->fontMetrics().size(Qt::TextShowMnemonic, text).width() > contents.width())
+            tooWide << control->objectName() + u' ' + text;
+    };
+    measure(form.Label1, form.Label1->text(), form.Label1->contentsRect());
+    for (QPushButton *button : form.findChildren<QPushButton *>()) {
+        QStyleOptionButton option;
+        option.initFrom(button);
+        const QRect contents =
+            button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+        measure(button, button->text(), contents);
+        if (button == form.CommandWaehlen[Form1::Animate])
+            measure(button, QStringLiteral("Animation stoppen"), contents);
+    }
+
+    // Twenty names of the widest digit: a vertical scroll bar, and no horizontal one.
+    const QString digits = QStringLiteral("0123456789");
+    const QChar widest = *std::max_element(digits.begin(), digits.end(), [&](QChar a, QChar b) {
+        return form.List1->fontMetrics().horizontalAdvance(a)
+            < form.List1->fontMetrics().horizontalAdvance(b);
+    });
+    const QString name = QStringLiteral("sat%1-%2.gif").arg(QString(6, widest), QString(4, widest));
+    form.List1->addItems(QStringList(20, name));
+    measure(form.List1, name, form.List1->viewport()->rect());
+    QCOMPARE(tooWide, QStringList());
+    QTRY_VERIFY(form.List1->verticalScrollBar()->isVisible());
+    QVERIFY(!form.List1->horizontalScrollBar()->isVisible());
+
+    // Message boxes and tooltips are windows of their own and keep the desktop's font.
+    QFont boxFont;
+    window.boxes.answer(QMessageBox::Ok, [&](QMessageBox *box) {
+        boxFont = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))->font();
+    });
+    window.click(form.CommandInfo);
+    QCOMPARE(boxFont, QApplication::font());
+    QToolTip::showText(QPoint(), form.CommandInfo->toolTip(), form.CommandInfo);
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    const auto tip = std::find_if(windows.begin(), windows.end(),
+                                  [](QWidget *w) { return w->windowType() == Qt::ToolTip; });
+    QVERIFY(tip != windows.end());
+    QCOMPARE((*tip)->font(), QApplication::font());
+    QToolTip::hideText();
+}
+
+void WindowTest::tooLongLineWrapsWithinTheScreen()
+{
+    TestWindow window;
+    bool whole = false;
+    window.boxes.answer(QMessageBox::Ok, [&](QMessageBox *box) {
+        const auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+        // On the screen, the text inside the box, the long line wrapped below the first.
+        whole = box->screen()->availableGeometry().contains(box->frameGeometry())
+            && box->rect().contains(label->geometry())
+            && label->height() >= 3 * label->fontMetrics().lineSpacing();
+    });
+    showMessage(window.form.get(), Message::Critical, QStringLiteral("Fehler"),
+                QStringLiteral("Das Bild kann nicht geholt werden.\r\n")
+                    + QStringLiteral("Das Zertifikat des Ausstellers wurde nicht gefunden. ").repeated(12));
+    QVERIFY(whole);
 }
 
 void WindowTest::pictureFolderEndsInOneSeparator_data()
