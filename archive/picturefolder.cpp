@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -66,6 +68,8 @@ QString pictureName(const QDateTime &localTime)
 
 QString decodeName(const QByteArray &bytes)
 {
+    if (std::all_of(bytes.begin(), bytes.end(), [](char byte) { return (byte & 0x80) == 0; }))
+        return QString::fromLatin1(bytes);
     QString name = QString::fromUtf8(bytes);
     if (name.toUtf8() == bytes)
         return name;
@@ -100,20 +104,32 @@ QStringList list(const QString &folder)
         throw Failure(QStringLiteral("Der Bildordner %1 kann nicht gelesen werden.").arg(folder),
                       qt_error_string(errno));
 
-    QStringList names;
+    // The names are collected and sorted as bytes, as the system gives them, and only then
+    // turned into text: comparing bytes is cheaper, and their order is the names' order.
+    std::string names;
+    std::vector<size_t> starts;
     for (;;) {
         errno = 0;
         const dirent *entry = ::readdir(dir.get());
         if (!entry)
             break;
-        if (matchesPattern(entry->d_name) && isPlainFile(::dirfd(dir.get()), entry))
-            names.append(decodeName(QByteArray(entry->d_name)));
+        if (matchesPattern(entry->d_name) && isPlainFile(::dirfd(dir.get()), entry)) {
+            starts.push_back(names.size());
+            names.append(entry->d_name, std::strlen(entry->d_name) + 1);
+        }
     }
     if (errno != 0)
         throw Failure(QStringLiteral("Der Bildordner %1 kann nicht gelesen werden.").arg(folder),
                       qt_error_string(errno));
-    std::sort(names.begin(), names.end());
-    return names;
+    const char *all = names.data();
+    std::sort(starts.begin(), starts.end(),
+              [all](size_t a, size_t b) { return std::strcmp(all + a, all + b) < 0; });
+
+    QStringList result;
+    result.reserve(qsizetype(starts.size()));
+    for (const size_t start : starts)
+        result.append(decodeName(QByteArray::fromRawData(all + start, qsizetype(std::strlen(all + start)))));
+    return result;
 }
 
 bool isStored(const QString &path)

@@ -15,7 +15,7 @@ QString withSeparator(const QString &programFolder);
 QString pictureName(const QDateTime &localTime);
 
 // Bare names of the plain, visible files in `folder` matching "sat*.gif" in any letter
-// case, sorted by name. Throws Failure when the folder cannot be read.
+// case, sorted by name (byte by byte, as the system stores the names). Throws Failure when the folder cannot be read.
 // A name that is not valid UTF-8 is listed too, decoded so that encodeName() gives back its
 // exact bytes: open or delete such a file only through the encoded name.
 QStringList list(const QString &folder);
