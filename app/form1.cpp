@@ -2,6 +2,7 @@
 
 #include "app/infotext.h"
 #include "app/picturebox.h"
+#include "app/picturelist.h"
 #include "app/platform.h"
 #include "app/windowfont.h"
 #include "archive/gifcheck.h"
@@ -13,7 +14,6 @@
 #include <QGroupBox>
 #include <QIcon>
 #include <QLabel>
-#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -53,7 +53,7 @@ Form1::Form1(const Seams &seams)
       CommandDownload(button(Frame2, "CommandDownload", QStringLiteral("Download!"),
                              QStringLiteral("METEOSAT-Bild holen"), twips(120, 840, 1815, 375))),
       Label1(new QLabel(QStringLiteral("Verfügbare Dateien:"), Frame2)),
-      List1(new QListWidget(Frame2)),
+      List1(new PictureList(Frame2)),
       CommandWaehlen{
           button(Frame2, "CommandWaehlen0", QStringLiteral("alle auswählen"),
                  QStringLiteral("alle Dateien auswählen"), twips(120, 3480, 1815, 375)),
@@ -88,8 +88,6 @@ Form1::Form1(const Seams &seams)
     List1->setAccessibleName(QStringLiteral("Bildliste"));
     List1->setAccessibleDescription(List1->toolTip());
     List1->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    List1->setSortingEnabled(true);
-    List1->setUniformItemSizes(true);   // keeps large archives quick to lay out
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(twips(2280, 120, 7215, 5535));
     Image1->setAccessibleName(QStringLiteral("Satellitenbild"));
@@ -209,8 +207,8 @@ void Form1::deleteSelectedFiles()
 
     try {
         for (int i = 0; i < List1->count(); ++i) {
-            if (List1->item(i)->isSelected())
-                PictureFolder::remove(DLPfad + List1->item(i)->text());
+            if (List1->isSelected(i))
+                PictureFolder::remove(DLPfad + List1->text(i));
         }
     } catch (const Failure &) {
         RefreshFileList();   // show what is really left on disk
@@ -255,13 +253,8 @@ void Form1::refuse(const QString &text)
 
 void Form1::RefreshFileList()
 {
-    List1->clear();
-    const QStringList names = PictureFolder::list(DLPfad);
-    // The names come sorted; inserting them one by one into a sorted list would cost a
-    // search and a view update each.
-    List1->setSortingEnabled(false);
-    List1->addItems(names);
-    List1->setSortingEnabled(true);
+    List1->setNames({});   // a folder that cannot be read leaves the list empty
+    List1->setNames(PictureFolder::list(DLPfad));
 }
 
 void Form1::runHandler(const std::function<void()> &handler)
@@ -289,7 +282,7 @@ int Form1::entryCount() const
 
 bool Form1::entrySelected(int index) const
 {
-    return List1->item(index)->isSelected();
+    return List1->isSelected(index);
 }
 
 void Form1::showEntry(int index)
@@ -297,7 +290,7 @@ void Form1::showEntry(int index)
     // The pause after a picture counts from here, so its loading time is part of the
     // pause and the pictures follow one another at an even pace.
     m_pauseSince.start();
-    const QString name = List1->item(index)->text();
+    const QString name = List1->text(index);
     const QImage picture = PictureFolder::readPicture(DLPfad + name);
     Image1->setPicture(QPixmap::fromImage(picture));
     emit pictureShown(name);

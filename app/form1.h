@@ -15,9 +15,9 @@
 class Failure;
 class Platform;
 class PictureBox;
+class PictureList;
 class QGroupBox;
 class QLabel;
-class QListWidget;
 class QPushButton;
 
 // The program's only window: the controls, the three state fields, and one handler per
@@ -46,7 +46,7 @@ public:
     QPushButton *const CommandInfo;
     QPushButton *const CommandDownload;
     QLabel *const Label1;
-    QListWidget *const List1;
+    PictureList *const List1;
     const std::array<QPushButton *, 4> CommandWaehlen;
     PictureBox *const Image1;
     PictureFetcher *const Inet1;

@@ -1,9 +1,9 @@
 #include "app/windowfont.h"
 
+#include <QAbstractItemView>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QLabel>
-#include <QListWidget>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyle>
@@ -47,7 +47,7 @@ bool captionFits(const QFont &font, const QPushButton *button, const QString &ca
 
 // As the list sizes an entry: the text plus the style's item margins; beside it the list's
 // frame and its vertical scroll bar, which a longer list shows.
-bool pictureNameFits(const QFont &font, const QListWidget *list, const QString &pictureName)
+bool pictureNameFits(const QFont &font, const QAbstractItemView *list, const QString &pictureName)
 {
     QStyleOptionViewItem option;
     option.initFrom(list);

@@ -7,7 +7,7 @@
 #include <utility>
 
 class QLabel;
-class QListWidget;
+class QAbstractItemView;
 class QPushButton;
 
 // The font of the window's controls. The layout keeps the geometry it was drawn with, for a
@@ -23,7 +23,7 @@ struct Texts
     const QLabel *label = nullptr;   // its text ends inside its width
     // Every caption a button shows, now or later; each must fit with the style's margins.
     QList<std::pair<const QPushButton *, QString>> captions;
-    const QListWidget *list = nullptr;   // a picture name fits beside its vertical scroll bar
+    const QAbstractItemView *list = nullptr;   // a picture name fits beside its vertical scroll bar
     QString pictureName;   // one of the list's names; its digits count as the font's widest
 };
 

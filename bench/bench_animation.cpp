@@ -8,7 +8,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>

@@ -7,10 +7,10 @@
 #include "archive/picturefolder.h"
 #include "support/fakeplatform.h"
 
+#include "app/picturelist.h"
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>

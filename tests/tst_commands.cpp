@@ -178,7 +178,7 @@ void CommandsTest::nameThatIsNotUtf8PlaysAndDeletes()
     ::close(descriptor);
     TestWindow window({}, { folder.path() });
     QCOMPARE(window.form->List1->count(), 1);
-    QCOMPARE(PictureFolder::encodeName(window.form->List1->item(0)->text()), bytes);
+    QCOMPARE(PictureFolder::encodeName(window.form->List1->text(0)), bytes);
 
     QSignalSpy shown(window.form.get(), &Form1::pictureShown);
     window.platform.duringWait = [&](int) {

@@ -1,5 +1,6 @@
 #include "app/form1.h"
 #include "app/picturebox.h"
+#include "app/picturelist.h"
 #include "app/platform.h"
 #include "support/boxanswerer.h"
 #include "support/fakeplatform.h"
@@ -11,7 +12,6 @@
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
-#include <QListWidget>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
@@ -132,7 +132,6 @@ void WindowTest::windowIsFixedAndStartsEmpty()
     QVERIFY(form.windowIcon().pixmap(32).toImage().pixelColor(0, 0).alpha() == 0);
 
     QCOMPARE(form.List1->selectionMode(), QAbstractItemView::ExtendedSelection);
-    QVERIFY(form.List1->isSortingEnabled());
     QCOMPARE(form.Image1->frameShape(), QFrame::Box);
     QCOMPARE(form.Image1->lineWidth(), 1);
     QVERIFY(form.Image1->picture().isNull());
@@ -207,7 +206,7 @@ void WindowTest::everyTextFitsItsControl()
             < form.List1->fontMetrics().horizontalAdvance(b);
     });
     const QString name = QStringLiteral("sat%1-%2.gif").arg(QString(6, widest), QString(4, widest));
-    form.List1->addItems(QStringList(20, name));
+    form.List1->setNames(QStringList(20, name));
     measure(form.List1, name, form.List1->viewport()->rect());
     QCOMPARE(tooWide, QStringList());
     QTRY_VERIFY(form.List1->verticalScrollBar()->isVisible());

@@ -2,8 +2,9 @@
 
 #include "gifwriter.h"
 
+#include "app/picturelist.h"
+
 #include <QDir>
-#include <QListWidget>
 
 void putPictures(const QString &folder, const QStringList &names)
 {
@@ -17,19 +18,19 @@ QStringList folderContents(const QString &folder)
                                   QDir::Name);
 }
 
-QStringList listEntries(const QListWidget *list)
+QStringList listEntries(const PictureList *list)
 {
     QStringList entries;
     for (int i = 0; i < list->count(); ++i)
-        entries << list->item(i)->text();
+        entries << list->text(i);
     return entries;
 }
 
-QStringList selectedEntries(const QListWidget *list)
+QStringList selectedEntries(const PictureList *list)
 {
     QStringList entries;
     for (int i = 0; i < list->count(); ++i)
-        if (list->item(i)->isSelected())
-            entries << list->item(i)->text();
+        if (list->isSelected(i))
+            entries << list->text(i);
     return entries;
 }

@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-class QListWidget;
+class PictureList;
 
 // Writes a small, distinct GIF for each name into `folder`.
 void putPictures(const QString &folder, const QStringList &names);
@@ -11,5 +11,5 @@ void putPictures(const QString &folder, const QStringList &names);
 // Every entry of the folder, hidden ones included, sorted: what is really on disk.
 QStringList folderContents(const QString &folder);
 
-QStringList listEntries(const QListWidget *list);
-QStringList selectedEntries(const QListWidget *list);
+QStringList listEntries(const PictureList *list);
+QStringList selectedEntries(const PictureList *list);

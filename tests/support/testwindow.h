@@ -1,11 +1,11 @@
 #pragma once
 
 #include "app/form1.h"
+#include "app/picturelist.h"
 #include "boxanswerer.h"
 #include "fakeplatform.h"
 #include "testfolder.h"
 
-#include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -39,7 +39,7 @@ struct TestWindow
     void select(const QStringList &names)
     {
         for (int i = 0; i < form->List1->count(); ++i)
-            form->List1->item(i)->setSelected(names.contains(form->List1->item(i)->text()));
+            form->List1->setSelected(i, names.contains(form->List1->text(i)));
     }
 
     QTemporaryDir folder;
