@@ -99,10 +99,13 @@ QStringList list(const QString &folder)
 {
     // One pass over the folder with the entry types it reports: no per-entry file info and
     // no pattern compiled to a regular expression, which cost more than reading the folder.
+    const auto unreadable = [&folder] {
+        return Failure(QStringLiteral("Der Bildordner %1 kann nicht gelesen werden.").arg(folder),
+                       qt_error_string(errno));
+    };
     const std::unique_ptr<DIR, int (*)(DIR *)> dir(::opendir(encodeName(folder).constData()), ::closedir);
     if (!dir)
-        throw Failure(QStringLiteral("Der Bildordner %1 kann nicht gelesen werden.").arg(folder),
-                      qt_error_string(errno));
+        throw unreadable();
 
     // The names are collected and sorted as bytes, as the system gives them, and only then
     // turned into text: comparing bytes is cheaper, and their order is the names' order.
@@ -119,8 +122,7 @@ QStringList list(const QString &folder)
         }
     }
     if (errno != 0)
-        throw Failure(QStringLiteral("Der Bildordner %1 kann nicht gelesen werden.").arg(folder),
-                      qt_error_string(errno));
+        throw unreadable();
     const char *all = names.data();
     std::sort(starts.begin(), starts.end(),
               [all](size_t a, size_t b) { return std::strcmp(all + a, all + b) < 0; });
