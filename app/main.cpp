@@ -5,6 +5,10 @@
 
 int main(int argc, char *argv[])
 {
+    // Plugins come only from the Qt the program runs on (and its own folder): folders that a
+    // desktop session names may hold plugins built for another Qt, which would break this one.
+    qunsetenv("QT_PLUGIN_PATH");
+    qunsetenv("QT_QPA_PLATFORM_PLUGIN_PATH");
     QApplication app(argc, argv);
     installGermanTranslations();
     // Ties the window to its menu entry, nubilo.desktop, for the task bar's name and icon.
