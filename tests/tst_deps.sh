@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# deps.sh away from Debian: with no dpkg-query on the PATH it checks the tools itself, goes on
+# when all are there, and otherwise names the packages for the system's package manager.
+# Usage: tst_deps.sh SOURCE_DIR
+set -euo pipefail
+deps=$1/scripts/deps.sh
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export HOME=$work NUBILO_LOG=$work/log
+fail() { echo "FAIL: $*" >&2; cat "$work/out" >&2; exit 1; }
+
+# Every tool of this machine but dpkg-query; in front of them, a CMake too old for the build.
+mkdir "$work/bin" "$work/old"
+ln -s /usr/bin/* "$work/bin/"
+rm "$work/bin/dpkg-query"
+printf '#!/bin/sh\necho "cmake version 3.20.6"\n' >"$work/old/cmake"
+chmod +x "$work/old/cmake"
+
+PATH=$work/bin bash "$deps" >"$work/out" 2>&1 || fail "stops although all is there"
+grep -q "all present" "$work/out" || fail "does not say that all is there"
+
+# A fake package manager each, then none; "-" stands for none.
+while read -r manager wanted; do
+    [ "$manager" = - ] || printf '#!/bin/sh\nexit 1\n' >"$work/old/$manager"
+    chmod +x "$work/old"/*
+    PATH=$work/old:$work/bin bash "$deps" >"$work/out" 2>&1 && fail "$manager: goes on with CMake 3.20"
+    grep -q "missing: CMake 3.22 or newer (found 3.20.6)" "$work/out" && grep -q "$wanted" "$work/out" \
+        || fail "$manager: does not name what to install"
+    rm -f "$work/old/$manager"
+done <<'LIST'
+dnf     dnf install cmake .*qt6-qtbase-devel qt6-qttranslations$
+zypper  zypper install cmake .*qt6-test-devel qt6-translations$
+pacman  pacman -S --needed cmake .*qt6-base qt6-translations$
+-       development files of Widgets, Network and Test
+LIST
+echo "PASS"
