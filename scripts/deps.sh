@@ -107,6 +107,43 @@ check_without_dpkg() {
     exit 1
 }
 
+# apt and dpkg take these with fcntl locks, and /proc/locks names each holder with the
+# lock's device and inode; lsof and fuser, which a minimal system lacks, are not needed.
+PACKAGE_LOCKS=(/var/lib/dpkg/lock-frontend /var/lib/dpkg/lock /var/lib/apt/lists/lock
+    /var/cache/apt/archives/lock)
+
+# Prints the name and process id of a program holding a package lock, if one does.
+package_lock_holder() {
+    local file dev inode ids=() pid
+    for file in "${PACKAGE_LOCKS[@]}"; do
+        read -r dev inode < <(stat -c '%d %i' "$file" 2>/dev/null) || continue
+        # There the device is major:minor in hex, split out of stat's number.
+        ids+=("$(printf '%02x:%02x:%d' $(((dev >> 8) & 0xfff)) \
+            $(((dev & 0xff) | ((dev >> 12) & 0xfff00))) "$inode")")
+    done
+    # A line with "->" is a program waiting for the lock, not holding it.
+    pid=$(awk -v ids=" ${ids[*]} " '$2 != "->" && index(ids, " " $6 " ") { print $5; exit }' \
+        /proc/locks)
+    [ -z "$pid" ] || echo "$(cat "/proc/$pid/comm" 2>/dev/null || echo "a program") (process $pid)"
+}
+
+# Just after boot the automatic updates often hold the lock for minutes: rather than fail
+# at once, wait for them up to five minutes, saying once what for.
+wait_for_package_lock() {
+    local holder deadline=$((SECONDS + 300))
+    holder=$(package_lock_holder)
+    [ -n "$holder" ] || return 0
+    echo "packages ... waiting for $holder, which holds the package lock; up to 5 minutes"
+    while holder=$(package_lock_holder) && [ -n "$holder" ]; do
+        if ((SECONDS >= deadline)); then
+            echo "packages ... $holder still holds the package lock after 5 minutes;" \
+                "try again when it has finished" >&2
+            exit 1
+        fi
+        sleep 1
+    done
+}
+
 tests=false
 if [ "${1:-}" = --tests ]; then
     tests=true
@@ -140,7 +177,8 @@ if ((${#missing[@]} == 0)); then
     exit 0
 fi
 
-apt=(env DEBIAN_FRONTEND=noninteractive apt-get)
+# apt-get itself also waits a while for the lock, should another program take it first.
+apt=(env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=300)
 if [ "$(id -u)" -ne 0 ]; then
     echo "Nubilo needs these Debian packages to be built: ${missing[*]}"
     if ! command -v sudo >/dev/null; then
@@ -165,7 +203,9 @@ if [ "$(id -u)" -ne 0 ]; then
     fi
 fi
 
+wait_for_package_lock
 stage "packages: updating the package lists" "${apt[@]}" update
+wait_for_package_lock
 stage "packages: installing ${missing[*]}" "${apt[@]}" install -y --no-install-recommends "${missing[@]}"
 mkdir -p "$STATE_DIR"
 printf '%s\n' "${missing[@]}" >>"$PACKAGES_FILE"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # deps.sh away from Debian: with no dpkg-query on the PATH it checks the tools itself, goes on
-# when all are there, and otherwise names the packages for the system's package manager.
-# Usage: tst_deps.sh SOURCE_DIR
+# when all are there, and otherwise names the packages for the system's package manager. On
+# Debian it waits for a package lock that another program holds. Usage: tst_deps.sh SOURCE_DIR
 set -euo pipefail
 deps=$1/scripts/deps.sh
 work=$(mktemp -d)
@@ -33,4 +33,30 @@ zypper  zypper install cmake .*qt6-test-devel qt6-translations$
 pacman  pacman -S --needed cmake .*qt6-base qt6-translations$
 -       development files of Widgets, Network and Test
 LIST
+
+# On Debian, a package lock held by another program for a moment: deps.sh waits for it, and
+# only then runs apt-get, a fake here that checks the lock was let go and that it was told to
+# wait too. Holding the lock needs root; the holder says when it has the lock and, before it
+# lets go, that it will.
+if [ "$(id -u)" -eq 0 ]; then
+    mkdir "$work/apt"
+    printf '#!/bin/sh\n[ -e %s/letting-go ] && [ "$1 $2" = "-o DPkg::Lock::Timeout=300" ]\n' \
+        "$work" >"$work/apt/apt-get"
+    chmod +x "$work/apt/apt-get"
+    python3 -c 'import fcntl, sys, time
+lock = open("/var/lib/dpkg/lock", "a")
+fcntl.lockf(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+open(sys.argv[1] + "/held", "w").close()
+time.sleep(2)
+open(sys.argv[1] + "/letting-go", "w").close()' "$work" 2>/dev/null &
+    until [ -e "$work/held" ] || ! kill -0 $! 2>/dev/null; do sleep 0.1; done
+fi
+if [ ! -e "$work/held" ]; then
+    echo "SKIP: waiting for the package lock, which needs root and the lock free to take"
+else
+    PATH=$work/apt:$PATH bash "$deps" nubilo-no-such-package >"$work/out" 2>&1 \
+        || fail "runs apt-get before the lock is free, or without its own wait for it"
+    grep -q "^packages ... waiting for .*(process $!), which holds the package lock" "$work/out" \
+        || fail "does not say what it waits for"
+fi
 echo "PASS"
