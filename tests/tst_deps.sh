@@ -26,6 +26,9 @@ while read -r manager wanted; do
     PATH=$work/old:$work/bin bash "$deps" >"$work/out" 2>&1 && fail "$manager: goes on with CMake 3.20"
     grep -q "missing: CMake 3.22 or newer (found 3.20.6)" "$work/out" && grep -q "$wanted" "$work/out" \
         || fail "$manager: does not name what to install"
+    # The README lists the same command.
+    command=$(sed -n 's/^    \(sudo \)\{0,1\}//p' "$work/out")
+    [ -z "$command" ] || grep -qF "\`sudo $command\`" "$1/README.md" || fail "README differs for $manager"
     rm -f "$work/old/$manager"
 done <<'LIST'
 dnf     dnf install cmake .*qt6-qtbase-devel qt6-qttranslations$
