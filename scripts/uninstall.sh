@@ -4,8 +4,9 @@
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
-rm -f "$NUBILO_DIR/nubilo" "$NUBILO_DIR/LICENSE" "$DATA_HOME/applications/nubilo.desktop" \
-    "$DATA_HOME/metainfo/$METAINFO"
+rm -f "$NUBILO_DIR/nubilo" "$NUBILO_DIR/LICENSE" "$NUBILO_DIR/qt.conf" \
+    "$DATA_HOME/applications/nubilo.desktop" "$DATA_HOME/metainfo/$METAINFO"
+rm -rf "$NUBILO_DIR/runtime"
 rmdir "$DATA_HOME/metainfo" 2>/dev/null || true
 # The command only if it is ours.
 if [ "$(readlink "$BIN_HOME/nubilo" 2>/dev/null)" = "$NUBILO_DIR/nubilo" ]; then
