@@ -25,16 +25,22 @@ if [ "$(printf '%s\n' "$needs_glibc" "$glibc" | sort -V | head -n 1)" != "$needs
     echo "Nothing was installed." >&2
     exit 1
 fi
-problems=$(
+report=$(
     cd "$bundle_dir"
     for file in nubilo runtime/lib/* runtime/plugins/*/*; do
-        LD_LIBRARY_PATH=$bundle_dir/runtime/lib LD_TRACE_LOADED_OBJECTS=1 LD_WARN=yes LD_BIND_NOW=yes "$loader" "./$file" 2>&1 || true
-    done | sed -n -e 's/^\t*\([^ ]*\) => not found$/\1/p' \
-        -e "s/.*\/\([^/ :]*\): version \`\([^']*\)' not found.*/\1 (\2)/p" \
-        -e 's/^undefined symbol: \([^ \t]*\).*/the symbol \1/p' | sort -u | paste -sd ' '
+        LD_LIBRARY_PATH=$bundle_dir/runtime/lib LD_TRACE_LOADED_OBJECTS=1 LD_WARN=yes LD_BIND_NOW=yes \
+            "$loader" "./$file" 2>&1 || true
+    done
 )
+# Missing libraries first: their symbols are missing too, and would only hide them.
+problems=$(sed -n 's/^\t*\([^ ]*\) => not found$/\1/p' <<<"$report" | sort -u)
+[ -n "$problems" ] || problems=$(sed -n "s/.*\/\([^/ :]*\): version \`\([^']*\)' not found.*/\1 (\2)/p" <<<"$report" | sort -u)
+[ -n "$problems" ] || problems=$(sed -n 's/^undefined symbol: \([^ \t,]*\).*/the symbol \1/p' <<<"$report" | sort -u)
 if [ -n "$problems" ]; then
-    echo "Nubilo cannot run on this system: it lacks these libraries, or has older ones: $problems" >&2
+    count=$(wc -l <<<"$problems")
+    list=$(head -n 8 <<<"$problems" | paste -sd , | sed 's/,/, /g')
+    ((count <= 8)) || list+=" and $((count - 8)) more"
+    echo "Nubilo cannot run on this system: it lacks these libraries, or has older ones: $list." >&2
     echo "Install or update them with the system's package manager, then run this install.sh again. Nothing was installed." >&2
     exit 1
 fi
