@@ -47,11 +47,11 @@ for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 system_plugins=$(qtpaths6 --query QT_INSTALL_PLUGINS)
 for session in "" "QT_PLUGIN_PATH=$system_plugins QT_QPA_PLATFORMTHEME=gtk3"; do
     # shellcheck disable=SC2086 # the session's variables, one word each
-    env -i HOME="$HOME" DISPLAY=":$(cat "$work/display")" $session "$HOME/Nubilo/nubilo" 2>/dev/null &
+    env -i HOME="$HOME" DISPLAY=":$(cat "$work/display")" $session "$HOME/Nubilo/nubilo" 2>"$work/out" &
     pids+=($!)
     for _ in $(seq 100); do grep -q 'platforms/libqxcb.so$' "/proc/$!/maps" && break; sleep 0.1; done
     qt=$(awk '$6 ~ /libQt6|\/plugins\/|\.qm$/ { print $6 }' "/proc/$!/maps" | sort -u)
-    kill $!
+    kill $! || { cat "$work/out"; fail "the program ended by itself"; }
     grep -v "^$HOME/Nubilo/runtime/" <<<"$qt" && fail "Qt's files from elsewhere (${session:-clean environment})"
     for file in lib/libQt6Core.so.6 lib/libQt6Gui.so.6 lib/libQt6Widgets.so.6 lib/libQt6Network.so.6 \
         plugins/platforms/libqxcb.so plugins/imageformats/libqgif.so translations/qtbase_de.qm; do
