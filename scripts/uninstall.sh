@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Removes what install.sh installed for this user: the program, the command, the menu
-# entry and the icons. Every picture, and any other file in ~/Nubilo, stays.
+# Removes what install.sh, or a prebuilt bundle's install.sh, installed for this user: the
+# program (with the bundle's Qt), the command, the menu entry, the icons and the software
+# centres' description. Every picture, and any other file in ~/Nubilo, stays.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
