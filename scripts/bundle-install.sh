@@ -10,17 +10,17 @@ set -euo pipefail
 bundle_dir=$(cd "$(dirname "$0")" && pwd)
 source "$bundle_dir/common.sh"
 
-# The system's own loader answers both questions: its glibc version, and whether every
-# library that the program, its libraries and its plugins need is there, with the symbols
-# they use (as ldd -r reports it).
+# First glibc's version, then the system's own loader tells whether every library that the
+# program, its libraries and its plugins need is there, with the symbols they use (as
+# ldd -r reports it).
 loader=/lib64/ld-linux-x86-64.so.2
 needs_glibc=$(cat "$bundle_dir/runtime/needs-glibc")
 if [ "$(uname -m)" != x86_64 ] || ! [ -x "$loader" ]; then
     echo "Nubilo cannot run on this system: it is made for x86-64 Linux with the GNU C library (glibc)." >&2
     exit 1
 fi
-glibc=$("$loader" --version | sed -n '1s/.* version \([0-9][0-9.]*[0-9]\).*/\1/p')
-if [ "$(printf '%s\n' "$needs_glibc" "$glibc" | sort -V | head -n 1)" != "$needs_glibc" ]; then
+glibc=$(getconf GNU_LIBC_VERSION 2>/dev/null | sed -n 's/^glibc //p') || true
+if [ -n "$glibc" ] && [ "$(printf '%s\n' "$needs_glibc" "$glibc" | sort -V | head -n 1)" != "$needs_glibc" ]; then
     echo "Nubilo cannot run on this system: it needs glibc $needs_glibc or newer, and this system has $glibc." >&2
     echo "Nothing was installed." >&2
     exit 1
