@@ -39,6 +39,7 @@ private slots:
     void everyTextFitsItsControl_data();
     void everyTextFitsItsControl();
     void tooLongLineWrapsWithinTheScreen();
+    void markupInAMessageShowsAsWritten();
     void pictureFolderEndsInOneSeparator_data();
     void pictureFolderEndsInOneSeparator();
     void listShowsMatchingFilesInNameOrder();
@@ -243,6 +244,22 @@ void WindowTest::tooLongLineWrapsWithinTheScreen()
                 QStringLiteral("Das Bild kann nicht geholt werden.\r\n")
                     + QStringLiteral("Das Zertifikat des Ausstellers wurde nicht gefunden. ").repeated(12));
     QVERIFY(whole);
+}
+
+void WindowTest::markupInAMessageShowsAsWritten()
+{
+    TestWindow window;
+    // Picture names and a server's reason phrase are not ours: what looks like markup is text.
+    const QString text = QStringLiteral("Die Datei sat<i>1.gif konnte nicht geschrieben werden.\r\n"
+                                        "Der Server antwortete mit dem Status 503 <b>Busy</b>.");
+    QString shown;
+    window.boxes.answer(QMessageBox::Ok, [&](QMessageBox *box) {
+        // A screen reader gets the text as the label shows it: rich text would lose its tags.
+        auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+        shown = QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name);
+    });
+    showMessage(window.form.get(), Message::Critical, QStringLiteral("Fehler"), text);
+    QCOMPARE(shown, text);
 }
 
 void WindowTest::pictureFolderEndsInOneSeparator_data()
