@@ -21,7 +21,7 @@ tar -xJf "$tarball" -C "$work"
 bundle=$(echo "$work"/nubilo-*/)
 cp "$work/source"/sat*.gif "$bundle"
 
-Xvfb -displayfd 3 -nolisten tcp 3>"$work/display" 2>/tmp/bench-xvfb.err &
+Xvfb -displayfd 3 -nolisten tcp 3>"$work/display" 2>/dev/null &
 pids+=($!)
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=:$(cat "$work/display")
