@@ -39,19 +39,20 @@ done
 bash "$bundle/install.sh" >"$work/out" 2>&1 || { cat "$work/out"; fail "install.sh"; }
 printf 'GIF89a picture' >"$HOME/Nubilo/sat070321-1400.gif"
 
-# Started from a clean environment, and from one that points Qt at the system's plugins, the
-# program maps Qt's libraries, its plugins and its German texts from its own folder only.
+# Started from a clean environment, and from one that points Qt at the system's plugins and
+# asks for Wayland, which the bundle lacks, the program maps Qt's libraries, its plugins and
+# its German texts from its own folder only.
 Xvfb -displayfd 3 -nolisten tcp 3>"$work/display" 2>/dev/null &
 pids+=($!)
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 system_plugins=$(qtpaths6 --query QT_INSTALL_PLUGINS)
-for session in "" "QT_PLUGIN_PATH=$system_plugins QT_QPA_PLATFORMTHEME=gtk3"; do
+for session in "" "QT_PLUGIN_PATH=$system_plugins QT_QPA_PLATFORMTHEME=gtk3 QT_QPA_PLATFORM=wayland"; do
     # shellcheck disable=SC2086 # the session's variables, one word each
     env -i HOME="$HOME" DISPLAY=":$(cat "$work/display")" $session "$HOME/Nubilo/nubilo" 2>"$work/out" &
     pids+=($!)
-    for _ in $(seq 100); do grep -q 'platforms/libqxcb.so$' "/proc/$!/maps" && break; sleep 0.1; done
-    qt=$(awk '$6 ~ /libQt6|\/plugins\/|\.qm$/ { print $6 }' "/proc/$!/maps" | sort -u)
-    kill $! || { cat "$work/out"; fail "the program ended by itself"; }
+    for _ in $(seq 100); do grep -qs 'platforms/libqxcb.so$' "/proc/$!/maps" && break; sleep 0.1; done
+    qt=$(awk '$6 ~ /libQt6|\/plugins\/|\.qm$/ { print $6 }' "/proc/$!/maps" 2>/dev/null | sort -u) || true
+    kill $! 2>/dev/null || { cat "$work/out"; fail "the program ended by itself (${session:-clean environment})"; }
     grep -v "^$HOME/Nubilo/runtime/" <<<"$qt" && fail "Qt's files from elsewhere (${session:-clean environment})"
     # The GIF reader is loaded with the first picture shown, by some Qt versions at the start.
     for file in lib/libQt6Core.so.6 lib/libQt6Gui.so.6 lib/libQt6Widgets.so.6 lib/libQt6Network.so.6 \
