@@ -13,8 +13,10 @@ pids=()
 trap 'kill "${pids[@]}" 2>/dev/null; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
+# Made in a home of its own (its log, the packages it installs), so the user's starts empty.
 for run in 1 2; do
-    bash "$source_dir/scripts/bundle.sh" "$work/dist$run" >"$work/out" 2>&1 || { cat "$work/out"; fail "bundle.sh"; }
+    HOME=$work/maker bash "$source_dir/scripts/bundle.sh" "$work/dist$run" >"$work/out" 2>&1 \
+        || { cat "$work/out"; fail "bundle.sh"; }
 done
 tarball=$(cd "$work/dist1" && echo nubilo-*-linux-x86_64.tar.xz)
 cmp "$work/dist1/$tarball" "$work/dist2/$tarball" || fail "two bundles of one commit differ"
@@ -33,7 +35,7 @@ echo 99.0 >"$work/old/runtime/needs-glibc"
 for system in lacking:libnubilo-absent.so.1 old:"needs glibc 99.0"; do
     bash "$work/${system%%:*}/install.sh" >"$work/out" 2>&1 && fail "installs on a system it cannot run on"
     grep -q "${system#*:}" "$work/out" || { cat "$work/out"; fail "does not say what is missing"; }
-    [ ! -e "$HOME/Nubilo" ] && [ ! -e "$HOME/.local" ] || fail "placed files on a system it cannot run on"
+    [ ! -e "$HOME" ] || fail "placed files on a system it cannot run on"
 done
 
 bash "$bundle/install.sh" >"$work/out" 2>&1 || { cat "$work/out"; fail "install.sh"; }
