@@ -162,6 +162,7 @@ if $tests; then
         curl                        # the download benchmark compares against it
         desktop-file-utils          # the install test validates the menu entry
         python3                     # the icon test runs the icons' generator
+        xvfb appstream              # the bundle test starts the program, checks its description
     )
 fi
 packages+=("$@")

@@ -19,33 +19,13 @@ else
 fi
 build_stage "building" cmake --build "$build_dir" --parallel "$(nproc)" --target nubilo
 
-# Each file is copied beside its place and renamed over it: the rename replaces a program
-# that is running (copying onto it fails with "Text file busy") and leaves no half file.
-place() {
-    mkdir -p "$(dirname "$2")"
-    cp "$1" "$2.new"
-    mv -f "$2.new" "$2"
-}
-
+# The usual layout from CMake, turned into the one install_from takes: the program and its
+# licence side by side, share/ beside them.
 install_files() {
     local staging=$1
     cmake --install "$build_dir" --prefix "$staging"
-    place "$staging/bin/nubilo" "$NUBILO_DIR/nubilo"
-    place "$staging/share/doc/nubilo/LICENSE" "$NUBILO_DIR/LICENSE"
-    # The command is a link: the program finds its folder, and so its pictures, through it.
-    mkdir -p "$BIN_HOME"
-    ln -sfn "$NUBILO_DIR/nubilo" "$BIN_HOME/nubilo"
-    local size icon
-    for size in "${ICON_SIZES[@]}"; do
-        icon=icons/hicolor/${size}x$size/apps/nubilo.png
-        place "$staging/share/$icon" "$DATA_HOME/$icon"
-    done
-    # A desktop session's PATH may lack ~/.local/bin, so the entry names the program itself.
-    sed "s|^Exec=.*|Exec=\"$NUBILO_DIR/nubilo\"|" "$staging/share/applications/nubilo.desktop" \
-        >"$staging/nubilo.desktop"
-    place "$staging/nubilo.desktop" "$DATA_HOME/applications/nubilo.desktop"
-
-    refresh_caches
+    mv "$staging/bin/nubilo" "$staging/share/doc/nubilo/LICENSE" "$staging/"
+    install_from "$staging"
 }
 
 staging=$(mktemp -d)

@@ -8,14 +8,7 @@ source "$(dirname "$0")/common.sh"
 
 bash "$(dirname "$0")/install.sh" "$@"
 
-# Debian's ~/.profile puts ~/.local/bin on PATH at login if it exists; root's does not.
-if [[ ":$PATH:" == *":$BIN_HOME:"* ]]; then
-    command_note=""
-elif env -i HOME="$HOME" USER="${USER:-}" bash -lc 'command -v nubilo' </dev/null >/dev/null 2>&1; then
-    command_note="The command nubilo works in shells started after your next login."
-else
-    command_note="Your PATH lacks $BIN_HOME, so start it as $NUBILO_DIR/nubilo."
-fi
+command_note=$(command_note)
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "Nubilo is installed in $NUBILO_DIR, where it also keeps its pictures."

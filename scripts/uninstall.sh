@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# Removes what install.sh installed for this user: the program, the command, the menu
-# entry and the icons. Every picture, and any other file in ~/Nubilo, stays.
+# Removes what install.sh, or a prebuilt bundle's install.sh, installed for this user: the
+# program (with the bundle's Qt), the command, the menu entry, the icons and the software
+# centres' description. Every picture, and any other file in ~/Nubilo, stays.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
-rm -f "$NUBILO_DIR/nubilo" "$NUBILO_DIR/LICENSE" "$DATA_HOME/applications/nubilo.desktop"
+rm -f "$NUBILO_DIR/nubilo" "$NUBILO_DIR/LICENSE" "$NUBILO_DIR/qt.conf" \
+    "$DATA_HOME/applications/nubilo.desktop" "$DATA_HOME/metainfo/$METAINFO"
+rm -rf "$NUBILO_DIR/runtime"
+rmdir "$DATA_HOME/metainfo" 2>/dev/null || true
 # The command only if it is ours.
 if [ "$(readlink "$BIN_HOME/nubilo" 2>/dev/null)" = "$NUBILO_DIR/nubilo" ]; then
     rm -f "$BIN_HOME/nubilo"

@@ -55,7 +55,7 @@ printf 'cmake\nsl\n' >"$HOME/.local/share/nubilo/installed-packages"
 run uninstall.sh
 grep -q "apt-get remove cmake sl" "$HOME/out" || fail "uninstall does not name the packages installed for it"
 for gone in "$HOME/Nubilo/nubilo" "$HOME/.local/bin/nubilo" "$apps/nubilo.desktop" \
-    "$icons/48x48/apps/nubilo.png"; do
+    "$icons/48x48/apps/nubilo.png" "$HOME/.local/share/metainfo"; do
     [ ! -e "$gone" ] && [ ! -L "$gone" ] || fail "uninstall left $gone"
 done
 [ "$(cat "$picture")" = "GIF89a picture" ] && [ -f "$HOME/Nubilo/notes.txt" ] || fail "uninstall lost a file"
