@@ -6,6 +6,7 @@
 #
 # Usage: bench/bench_startup.sh BUILD_DIR BUNDLE.tar.xz [ROUNDS]    (default: 15 rounds)
 set -euo pipefail
+source "$(dirname "$0")/../scripts/common.sh"
 build_dir=$(cd "$1" && pwd)
 tarball=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
 rounds=${3:-15}
@@ -34,7 +35,7 @@ time_to_window() {
     # xev is ready once it has said so much as one line about itself.
     sleep 0.2
     start=$EPOCHREALTIME
-    env -i HOME="$HOME" DISPLAY="$DISPLAY" "$1" 2>/dev/null &
+    env -i HOME="$HOME" DISPLAY="$DISPLAY" DBUS_SESSION_BUS_ADDRESS="$NO_SESSION_BUS" "$1" 2>/dev/null &
     local program=$!
     while IFS= read -r line <&"${WATCH[0]}"; do
         [[ $line == MapNotify* ]] && break

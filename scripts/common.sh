@@ -10,6 +10,10 @@ PACKAGES_FILE=$STATE_DIR/installed-packages
 LOG_DIR=${XDG_CACHE_HOME:-$HOME/.cache}/nubilo
 ICON_SIZES=(16 22 24 32 48 64 128 256)
 METAINFO=io.github.nubilo.nubilo.metainfo.xml
+# For the program started outside a desktop session (tests, benchmarks, screenshots): a
+# session bus address that leads nowhere. With none at all, libdbus starts a bus of its own
+# through dbus-launch (from dbus-x11), which writes ~/.dbus and outlives the program.
+NO_SESSION_BUS=unix:path=/nonexistent/nubilo-no-session-bus
 
 # Starts a fresh log named $1 unless a calling script already did.
 start_log() {

@@ -163,6 +163,7 @@ if $tests; then
         desktop-file-utils          # the install test validates the menu entry
         python3                     # the icon test runs the icons' generator
         xvfb appstream              # the bundle test starts the program, checks its description
+        dbus-x11                    # as on X11 desktops, where a program without a bus starts one
     )
 fi
 packages+=("$@")

@@ -11,6 +11,7 @@
 # executable and a few sample pictures, so nothing of the caller's (pictures,
 # settings) ends up in the shot and the result is the same on every machine.
 set -euo pipefail
+source "$(dirname "$0")/common.sh"
 
 if [ "$#" -lt 2 ] || [ "$#" -gt 3 ]; then
     echo "usage: $0 <build-dir> <output.png> [desktop-font]" >&2
@@ -128,8 +129,8 @@ log "Xvfb on $DISPLAY"
 # --- the program -----------------------------------------------------------
 # No desktop theme plugin (the look must not depend on the caller's desktop;
 # with a desktop font, Qt's KDE theme reads only our private kdeglobals), the
-# X11 backend even if the caller asked for offscreen, and a private settings
-# folder so earlier runs leave no trace.
+# X11 backend even if the caller asked for offscreen, no session bus, and a
+# private settings folder so earlier runs leave no trace.
 THEME=(-u QT_QPA_PLATFORMTHEME)
 mkdir -p "$WORK/config"
 if [ -n "$DESKTOP_FONT" ]; then
@@ -139,7 +140,7 @@ if [ -n "$DESKTOP_FONT" ]; then
 fi
 (
     cd "$RUN_DIR"
-    exec env "${THEME[@]}" QT_QPA_PLATFORM=xcb \
+    exec env "${THEME[@]}" QT_QPA_PLATFORM=xcb DBUS_SESSION_BUS_ADDRESS="$NO_SESSION_BUS" \
         XDG_CONFIG_HOME="$WORK/config" XDG_CACHE_HOME="$WORK/cache" \
         ./nubilo
 ) >"$WORK/program.log" 2>&1 &

@@ -9,6 +9,7 @@ build_dir=$2
 work=$(mktemp -d)
 export HOME=$work/home
 unset XDG_DATA_HOME XDG_CACHE_HOME NUBILO_LOG
+source "$source_dir/scripts/common.sh"
 pids=()
 trap 'kill "${pids[@]}" 2>/dev/null; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -43,14 +44,15 @@ printf 'GIF89a picture' >"$HOME/Nubilo/sat070321-1400.gif"
 
 # Started from a clean environment, and from one that points Qt at the system's plugins and
 # asks for Wayland, which the bundle lacks, the program maps Qt's libraries, its plugins and
-# its German texts from its own folder only.
+# its German texts from its own folder only. Neither has a session bus, nor starts one.
 Xvfb -displayfd 3 -nolisten tcp 3>"$work/display" 2>/dev/null &
 pids+=($!)
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 system_plugins=$(qtpaths6 --query QT_INSTALL_PLUGINS)
 for session in "" "QT_PLUGIN_PATH=$system_plugins QT_QPA_PLATFORMTHEME=gtk3 QT_QPA_PLATFORM=wayland"; do
     # shellcheck disable=SC2086 # the session's variables, one word each
-    env -i HOME="$HOME" DISPLAY=":$(cat "$work/display")" $session "$HOME/Nubilo/nubilo" 2>"$work/out" &
+    env -i HOME="$HOME" DISPLAY=":$(cat "$work/display")" DBUS_SESSION_BUS_ADDRESS="$NO_SESSION_BUS" $session \
+        "$HOME/Nubilo/nubilo" 2>"$work/out" &
     pids+=($!)
     for _ in $(seq 100); do grep -qs 'platforms/libqxcb.so$' "/proc/$!/maps" && break; sleep 0.1; done
     qt=$(awk '$6 ~ /libQt6|\/plugins\/|\.qm$/ { print $6 }' "/proc/$!/maps" 2>/dev/null | sort -u) || true

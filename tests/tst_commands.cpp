@@ -26,7 +26,8 @@ private slots:
     void cancelledDeletionKeepsFilesAndSelection();
     void deletionRemovesSelectedFilesInListOrder();
     void failedDeletionStopsAtThatFileAndShowsTheDisk();
-    void nameThatIsNotUtf8PlaysAndDeletes();
+    void namesBeyondAsciiPlayAndDelete_data();
+    void namesBeyondAsciiPlayAndDelete();
 };
 
 namespace {
@@ -166,11 +167,22 @@ void CommandsTest::failedDeletionStopsAtThatFileAndShowsTheDisk()
 QTEST_MAIN(CommandsTest)
 #include "tst_commands.moc"
 
-void CommandsTest::nameThatIsNotUtf8PlaysAndDeletes()
+void CommandsTest::namesBeyondAsciiPlayAndDelete_data()
 {
-    // Such a name has no text form of its own; the file on disk must still be the one used.
+    QTest::addColumn<QByteArray>("bytes");   // the name on disk
+    QTest::addColumn<QString>("listed");   // empty: a name that is not UTF-8 has no text form of its own
+    QTest::newRow("umlaut") << QByteArray("sat-F\xc3\xb6hn.gif") << QStringLiteral("sat-Föhn.gif");
+    QTest::newRow("beyond Latin-1") << QByteArray("sat-\xe6\x9d\xb1\xe4\xba\xac.gif")
+                                    << QStringLiteral("sat-東京.gif");
+    QTest::newRow("not UTF-8") << QByteArray("sat\xff\xfe-1.gif") << QString();
+}
+
+void CommandsTest::namesBeyondAsciiPlayAndDelete()
+{
+    // Whatever the list shows, the file on disk must be the one used.
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, listed);
     QTemporaryDir folder;
-    const QByteArray bytes = "sat\xff\xfe-1.gif";
     const QByteArray picture = TestGif::make();
     const QByteArray path = QFile::encodeName(folder.path()) + '/' + bytes;
     const int descriptor = ::open(path.constData(), O_CREAT | O_WRONLY, 0644);
@@ -179,6 +191,8 @@ void CommandsTest::nameThatIsNotUtf8PlaysAndDeletes()
     TestWindow window({}, { folder.path() });
     QCOMPARE(window.form->List1->count(), 1);
     QCOMPARE(PictureFolder::encodeName(window.form->List1->text(0)), bytes);
+    if (!listed.isEmpty())
+        QCOMPARE(window.form->List1->text(0), listed);
 
     QSignalSpy shown(window.form.get(), &Form1::pictureShown);
     window.platform.duringWait = [&](int) {
