@@ -156,3 +156,45 @@ command_note() {
         echo "Your PATH lacks $BIN_HOME, so start it as $NUBILO_DIR/nubilo."
     fi
 }
+
+# start_xvfb FILE: starts a virtual X server on a free display and waits for it to answer.
+# Its display number goes into FILE, its process id into XVFB_PID.
+start_xvfb() {
+    Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 3>"$1" 2>/dev/null &
+    XVFB_PID=$!
+    local _
+    for _ in $(seq 100); do
+        [ -s "$1" ] && return 0
+        sleep 0.1
+    done
+    echo "Xvfb did not start" >&2
+    return 1
+}
+
+# use_wine PROFILE: Windows programs started after this run under Wine, in the Wine profile
+# PROFILE, making it first if need be (about 13 s and 700 MB), without prompts for Wine's
+# Mono and Gecko and without Wine's debugging messages. The profile gets the fonts Wine
+# brings (a fresh one has none, and Qt would fall back to a serif font), and its windows
+# open on a desktop of their own, one X11 window: without a window manager, Wine would wait
+# two seconds for it at every window that closes.
+use_wine() {
+    export WINEPREFIX=$1 WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    # Test programs may start at the same time; one makes the profile.
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    (
+        flock 9
+        if [ ! -f "$WINEPREFIX/system.reg" ]; then
+            wineboot --init >/dev/null 2>&1
+            wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+            wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f >/dev/null 2>&1
+            wineserver --wait
+            cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
+        fi
+    ) 9>"$WINEPREFIX.lock"
+}
+
+# The Windows form of a Linux path, as Wine shows it: the Linux file system is drive Z:.
+windows_path() {
+    local path=${1//\//\\}
+    echo "Z:$path"
+}
