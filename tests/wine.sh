@@ -6,7 +6,7 @@
 # Usage: wine.sh PROFILE DLL_FOLDERS PROGRAM [ARGUMENT...]    (DLL_FOLDERS: colon-separated)
 set -euo pipefail
 source "$(dirname "$0")/../scripts/common.sh"
-use_wine "$1"
+use_wine "$1" 1280x1024
 IFS=: read -ra folders <<<"$2"
 shift 2
 path=""
