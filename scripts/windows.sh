@@ -99,6 +99,8 @@ collect() {
     cp /usr/share/common-licenses/LGPL-3 "$top/licences/LGPL-3.txt"
     cp /usr/share/common-licenses/GPL-3 "$top/licences/GPL-3.txt"
     printf '[Paths]\r\nPrefix = .\r\nPlugins = plugins\r\nTranslations = translations\r\n' >"$top/qt.conf"
+    # The copies may be read-only, as a shared Qt is; the zip keeps the modes of umask 022.
+    chmod -R u=rwX,go=rX "$top"
     # Stripping writes a time into each file: the commit's.
     find "$top" -name '*.exe' -o -name '*.dll' | SOURCE_DATE_EPOCH=$epoch xargs x86_64-w64-mingw32-strip --strip-unneeded
     find "$top" -exec touch --no-dereference --date="@$epoch" {} +
