@@ -25,6 +25,7 @@ export DISPLAY=:$(cat "$work/display")
 (cd "$work" && unzip -q "$zip")
 "$makesamples" "$work/Nubilo" sat261207-0900.gif sat261207-1000.gif sat261207-1100.gif sat261207-1200.gif
 (cd "$work/Nubilo" && exec wine ./nubilo.exe) >/dev/null 2>&1 &
+disown
 for _ in $(seq 100); do xdotool search --name 'Wine desktop' >/dev/null 2>&1 && break; sleep 0.1; done
 sleep 3   # the window's first paint
 

@@ -2,7 +2,7 @@
 # Builds the Qt for Windows x86-64 that scripts/windows.sh and the Windows stage of
 # scripts/check.sh build Nubilo against: Qt's base module (Core, Gui, Widgets, Network, Test
 # and the plugins) from Debian's own source package of the system's Qt, cross-compiled with
-# mingw-w64 (POSIX threads), as shared libraries, release. About 18 minutes on two cores,
+# mingw-w64 (POSIX threads), as shared libraries, release. About 20 minutes on two cores,
 # 1.2 GB of work space (removed afterwards) and 70 MB for the result.
 #
 # Usage: scripts/windows-qt.sh [PREFIX]    (default: ~/.cache/nubilo/qt-VERSION-windows-x86_64)
@@ -111,7 +111,7 @@ EOF
 stage "fetching Debian's source of Qt $version" fetch_source
 stage "adapting it for Windows" patch_source
 stage "configuring" configure_qt
-build_stage "building (about 18 minutes)" cmake --build "$build" --parallel "$(nproc)"
+build_stage "building (about 20 minutes)" cmake --build "$build" --parallel "$(nproc)"
 stage "installing" cmake --install "$build" --strip
 NUBILO_WINDOWS_QT=$prefix find_windows_qt >/dev/null
 rm -rf "$work"

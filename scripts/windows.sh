@@ -8,7 +8,7 @@
 # Two runs on one commit give the same bytes.
 #
 # The Qt for Windows is the one NUBILO_WINDOWS_QT names; without it, the one that
-# scripts/windows-qt.sh builds once into ~/.cache/nubilo (about 18 minutes).
+# scripts/windows-qt.sh builds once into ~/.cache/nubilo (about 20 minutes).
 #
 # Usage: scripts/windows.sh [OUTPUT_DIR [BUILD_DIR]]
 #   (defaults: dist/ and build-windows/ in the source tree; the build folder is configured for
