@@ -220,7 +220,7 @@ windows_path() {
 # and what packing the zip and the setup needs; the tests add Wine and a virtual X server.
 WINDOWS_CXX=x86_64-w64-mingw32-g++-posix
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix nsis zip)
-WINDOWS_TEST_PACKAGES=("${WINDOWS_PACKAGES[@]}" wine wine64 fonts-wine xvfb xdotool)
+WINDOWS_TEST_PACKAGES=("${WINDOWS_PACKAGES[@]}" wine wine64 fonts-wine xvfb xdotool unzip)
 
 # Prints the folder of the Qt for Windows to build with: NUBILO_WINDOWS_QT, or else the one
 # that windows-qt.sh made in the cache. Its version must be the host Qt's, whose moc and rcc
