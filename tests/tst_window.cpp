@@ -167,7 +167,9 @@ void WindowTest::everyTextFitsItsControl_data()
     QTest::addColumn<QFont>("desktopFont");
     QTest::addColumn<bool>("fitsAsIs");
     QTest::newRow("the system's default font") << QApplication::font() << false;
+#ifdef Q_OS_WIN
     QTest::newRow("Windows' own font, Segoe UI 9 pt") << QFont(QStringLiteral("Segoe UI"), 9) << false;
+#endif
     QTest::newRow("large font, DejaVu Sans 12 pt") << QFont(QStringLiteral("DejaVu Sans"), 12) << false;
     QTest::newRow("small font kept, DejaVu Sans 7 pt") << QFont(QStringLiteral("DejaVu Sans"), 7) << true;
 }
