@@ -287,13 +287,13 @@ bool Form1::entrySelected(int index) const
 
 void Form1::showEntry(int index)
 {
-    // The pause after a picture counts from here, so its loading time is part of the
-    // pause and the pictures follow one another at an even pace.
-    m_pauseSince.start();
     const QString name = List1->text(index);
     const QImage picture = PictureFolder::readPicture(DLPfad + name);
     Image1->setPicture(QPixmap::fromImage(picture));
     emit pictureShown(name);
+    // The pause after a picture counts from its being on view, so that it stays there for
+    // the whole pause, however long it took to load.
+    m_pauseSince.start();
 }
 
 void Form1::pause(std::chrono::milliseconds duration)

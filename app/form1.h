@@ -88,6 +88,6 @@ private:
     void pause(std::chrono::milliseconds duration) override;
 
     Platform *m_platform = nullptr;
-    QElapsedTimer m_pauseSince;   // pauses count from the last picture's loading or pause
+    QElapsedTimer m_pauseSince;   // pauses count from the last picture's showing or pause
     bool m_closing = false;
 };

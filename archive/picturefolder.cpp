@@ -1,24 +1,15 @@
 #include "archive/picturefolder.h"
 
+#include "archive/systemfiles.h"
 #include "base/failure.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QLocale>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <memory>
-#include <string>
-#include <vector>
-
-#include <dirent.h>
-#include <fcntl.h>
-#include <strings.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace PictureFolder {
 
@@ -33,31 +24,13 @@ bool isEscapedByte(QChar c)
     return c.unicode() >= EscapeBase + 0x80 && c.unicode() <= EscapeBase + 0xFF;
 }
 
-bool matchesPattern(const char *name)
-{
-    // "sat*.gif" in any letter case: plain ASCII, as the names are compared byte by byte.
-    const size_t length = std::strlen(name);
-    return length >= 7 && ::strncasecmp(name, "sat", 3) == 0 && ::strcasecmp(name + length - 4, ".gif") == 0;
-}
-
-// A plain file, or a link to one; no folders, pipes, devices or broken links.
-bool isPlainFile(int folder, const dirent *entry)
-{
-    if (entry->d_type == DT_REG)
-        return true;
-    if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
-        return false;
-    struct stat status;
-    return ::fstatat(folder, entry->d_name, &status, 0) == 0 && S_ISREG(status.st_mode);
-}
-
 }
 
 QString withSeparator(const QString &programFolder)
 {
-    QString folder = programFolder;
-    if (!folder.endsWith(u'/'))
-        folder += u'/';
+    QString folder = QDir::toNativeSeparators(programFolder);
+    if (!folder.endsWith(QDir::separator()))
+        folder += QDir::separator();
     return folder;
 }
 
@@ -97,41 +70,12 @@ QByteArray encodeName(const QString &name)
 
 QStringList list(const QString &folder)
 {
-    // One pass over the folder with the entry types it reports: no per-entry file info and
-    // no pattern compiled to a regular expression, which cost more than reading the folder.
-    const auto unreadable = [&folder] {
-        return Failure(QStringLiteral("Der Bildordner %1 kann nicht gelesen werden.").arg(folder),
-                       qt_error_string(errno));
-    };
-    const std::unique_ptr<DIR, int (*)(DIR *)> dir(::opendir(encodeName(folder).constData()), ::closedir);
-    if (!dir)
-        throw unreadable();
-
-    // The names are collected and sorted as bytes, as the system gives them, and only then
-    // turned into text: comparing bytes is cheaper, and their order is the names' order.
-    std::string names;
-    std::vector<size_t> starts;
-    for (;;) {
-        errno = 0;
-        const dirent *entry = ::readdir(dir.get());
-        if (!entry)
-            break;
-        if (matchesPattern(entry->d_name) && isPlainFile(::dirfd(dir.get()), entry)) {
-            starts.push_back(names.size());
-            names.append(entry->d_name, std::strlen(entry->d_name) + 1);
-        }
+    try {
+        return SystemFiles::pictureNames(folder);
+    } catch (const SystemFiles::SystemError &error) {
+        throw Failure(QStringLiteral("Der Bildordner %1 kann nicht gelesen werden.").arg(folder),
+                      error.reason);
     }
-    if (errno != 0)
-        throw unreadable();
-    const char *all = names.data();
-    std::sort(starts.begin(), starts.end(),
-              [all](size_t a, size_t b) { return std::strcmp(all + a, all + b) < 0; });
-
-    QStringList result;
-    result.reserve(qsizetype(starts.size()));
-    for (const size_t start : starts)
-        result.append(decodeName(QByteArray::fromRawData(all + start, qsizetype(std::strlen(all + start)))));
-    return result;
 }
 
 bool isStored(const QString &path)
@@ -142,16 +86,12 @@ bool isStored(const QString &path)
 QImage readPicture(const QString &path)
 {
     const QString failed = QStringLiteral("Das Bild %1 kann nicht angezeigt werden.").arg(path);
-    const int descriptor = ::open(encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (descriptor < 0)
-        throw Failure(failed, qt_error_string(errno));
     QFile file;
-    file.open(descriptor, QIODevice::ReadOnly, QFile::AutoCloseHandle);
-    struct stat status;
-    if (::fstat(descriptor, &status) != 0)
-        throw Failure(failed, qt_error_string(errno));
-    if (!S_ISREG(status.st_mode))
-        throw Failure(failed, QStringLiteral("Das ist keine gewöhnliche Datei."));
+    try {
+        SystemFiles::openForReading(file, path);
+    } catch (const SystemFiles::SystemError &error) {
+        throw Failure(failed, error.reason);
+    }
 
     QImageReader reader(&file);
     QImage picture = reader.read();
@@ -170,9 +110,11 @@ QImage readPicture(const QString &path)
 
 void remove(const QString &path)
 {
-    if (::unlink(encodeName(path).constData()) != 0)
-        throw Failure(QStringLiteral("Die Datei %1 konnte nicht gelöscht werden.").arg(path),
-                      qt_error_string(errno));
+    try {
+        SystemFiles::remove(path);
+    } catch (const SystemFiles::SystemError &error) {
+        throw Failure(QStringLiteral("Die Datei %1 konnte nicht gelöscht werden.").arg(path), error.reason);
+    }
 }
 
 }

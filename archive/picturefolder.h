@@ -8,14 +8,15 @@
 // The picture folder, the names of the pictures in it and the files themselves.
 namespace PictureFolder {
 
-// The folder the program reports for itself, with exactly one trailing "/".
+// The folder the program reports for itself, in the system's notation, with exactly one
+// trailing separator.
 QString withSeparator(const QString &programFolder);
 
 // "sat" + YYMMDD + "-" + HHMM + ".gif", from the local date and time.
 QString pictureName(const QDateTime &localTime);
 
 // Bare names of the plain, visible files in `folder` matching "sat*.gif" in any letter
-// case, sorted by name (byte by byte, as the system stores the names). Throws Failure when the folder cannot be read.
+// case, sorted by name (byte by byte in UTF-8). Throws Failure when the folder cannot be read.
 // A name that is not valid UTF-8 is listed too, decoded so that encodeName() gives back its
 // exact bytes: open or delete such a file only through the encoded name.
 QStringList list(const QString &folder);

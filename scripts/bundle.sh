@@ -20,9 +20,7 @@ QT_PLUGINS=(platforms/libqxcb.so xcbglintegrations/libqxcb-glx-integration.so
 
 bash "$source_dir/scripts/deps.sh" xz-utils
 # Every time in the bundle is the commit's, so that two bundles of one commit are the same.
-if ! epoch=$(git -C "$source_dir" log -1 --format=%ct 2>/dev/null); then
-    epoch=${SOURCE_DATE_EPOCH:-$(stat -c %Y "$source_dir/CMakeLists.txt")}
-fi
+epoch=$(commit_time "$source_dir")
 stage "configuring" cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DNUBILO_BUNDLE=ON
 build_stage "building" cmake --build "$build_dir" --parallel "$(nproc)" --target nubilo
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build_dir/CMakeCache.txt")

@@ -7,13 +7,21 @@ BIN_HOME=$HOME/.local/bin
 STATE_DIR=$DATA_HOME/nubilo
 # The packages deps.sh installed, one a line, so that uninstall.sh can name them.
 PACKAGES_FILE=$STATE_DIR/installed-packages
-LOG_DIR=${XDG_CACHE_HOME:-$HOME/.cache}/nubilo
+CACHE_DIR=${XDG_CACHE_HOME:-$HOME/.cache}/nubilo
+LOG_DIR=$CACHE_DIR
 ICON_SIZES=(16 22 24 32 48 64 128 256)
 METAINFO=io.github.nubilo.nubilo.metainfo.xml
 # For the program started outside a desktop session (tests, benchmarks, screenshots): a
 # session bus address that leads nowhere. With none at all, libdbus starts a bus of its own
 # through dbus-launch (from dbus-x11), which writes ~/.dbus and outlives the program.
 NO_SESSION_BUS=unix:path=/nonexistent/nubilo-no-session-bus
+
+# The time of the commit checked out in the folder $1, for files made from it; outside a
+# clone, SOURCE_DATE_EPOCH or the time of its CMakeLists.txt.
+commit_time() {
+    git -C "$1" log -1 --format=%ct 2>/dev/null \
+        || echo "${SOURCE_DATE_EPOCH:-$(stat -c %Y "$1/CMakeLists.txt")}"
+}
 
 # Starts a fresh log named $1 unless a calling script already did.
 start_log() {
@@ -49,8 +57,9 @@ stage() {
     echo "done"
 }
 
-# build_stage LABEL COMMAND...: like stage, for a build that prints "[ 42%]" lines. On a
-# terminal the percentage counts up in place; elsewhere (a CI log) every tenth is added.
+# build_stage LABEL COMMAND...: like stage, for a build that prints "[ 42%]" lines (make) or
+# "[420/1000]" lines (ninja). On a terminal the percentage counts up in place; elsewhere (a CI
+# log) every tenth is added.
 build_stage() {
     local label=$1
     shift
@@ -59,8 +68,13 @@ build_stage() {
     local shown=-1 percent
     # With pipefail the pipeline fails when the build does.
     if "$@" 2>&1 | tee -a "$NUBILO_LOG" | while IFS= read -r line; do
-        [[ $line =~ ^\[\ *([0-9]+)%\] ]] || continue
-        percent=${BASH_REMATCH[1]}
+        if [[ $line =~ ^\[\ *([0-9]+)%\] ]]; then
+            percent=${BASH_REMATCH[1]}
+        elif [[ $line =~ ^\[([0-9]+)/([0-9]+)\] ]]; then
+            percent=$((BASH_REMATCH[1] * 100 / BASH_REMATCH[2]))
+        else
+            continue
+        fi
         if [ -t 1 ]; then
             printf '\r%s ... %3d%%' "$label" "$percent"
         elif ((percent / 10 > shown / 10)); then
@@ -155,4 +169,80 @@ command_note() {
     else
         echo "Your PATH lacks $BIN_HOME, so start it as $NUBILO_DIR/nubilo."
     fi
+}
+
+# start_xvfb FILE: starts a virtual X server on a free display and waits for it to answer.
+# Its display number goes into FILE, its process id into XVFB_PID.
+start_xvfb() {
+    Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 3>"$1" >/dev/null 2>&1 &
+    XVFB_PID=$!
+    local _
+    for _ in $(seq 100); do
+        [ -s "$1" ] && return 0
+        sleep 0.1
+    done
+    echo "Xvfb did not start" >&2
+    return 1
+}
+
+# use_wine PROFILE [DESKTOP]: Windows programs started after this run under Wine, in the Wine
+# profile PROFILE, making it first if need be (about 13 s and 700 MB), without prompts for
+# Wine's Mono and Gecko and without Wine's debugging messages. The profile gets the fonts
+# Wine brings: a fresh one has none, and Qt would fall back to a serif font. With DESKTOP
+# (such as 1280x1024), a new profile's windows open on a Windows desktop of that size, one
+# X11 window: without a window manager Wine waits two seconds at every window that closes.
+use_wine() {
+    export WINEPREFIX=$1 WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    local desktop=${2:-}
+    # Test programs may start at the same time; one makes the profile.
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    (
+        flock 9
+        if [ ! -f "$WINEPREFIX/system.reg" ]; then
+            wineboot --init >/dev/null 2>&1
+            if [ -n "$desktop" ]; then
+                wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+                wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$desktop" /f >/dev/null 2>&1
+            fi
+            wineserver --wait
+            cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
+        fi
+    ) 9>"$WINEPREFIX.lock"
+}
+
+# The Windows form of a Linux path, as Wine shows it: the Linux file system is drive Z:.
+windows_path() {
+    local path=${1//\//\\}
+    echo "Z:$path"
+}
+
+# Building for Windows on Debian: the compiler (mingw-w64 with POSIX threads, which Qt needs),
+# and what packing the zip and the setup needs; the tests add Wine and a virtual X server.
+WINDOWS_CXX=x86_64-w64-mingw32-g++-posix
+WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix nsis zip)
+WINDOWS_TEST_PACKAGES=("${WINDOWS_PACKAGES[@]}" wine wine64 fonts-wine xvfb xdotool unzip)
+
+# Prints the folder of the Qt for Windows to build with: NUBILO_WINDOWS_QT, or else the one
+# that windows-qt.sh made in the cache. Its version must be the host Qt's, whose moc and rcc
+# the build runs. Fails, saying why, when there is no such Qt.
+find_windows_qt() {
+    local host folder version
+    host=$(qtpaths6 --qt-version 2>/dev/null) || { echo "there is no Qt on this system" >&2; return 1; }
+    folder=${NUBILO_WINDOWS_QT:-$CACHE_DIR/qt-$host-windows-x86_64}
+    version=$(sed -n 's/^set(PACKAGE_VERSION "\(.*\)")$/\1/p' "$folder/lib/cmake/Qt6/Qt6ConfigVersionImpl.cmake" 2>/dev/null) \
+        || true
+    if [ -z "$version" ]; then
+        echo "there is no Qt for Windows in $folder" >&2
+        return 1
+    elif [ "$version" != "$host" ]; then
+        echo "the Qt for Windows in $folder is $version, and this system's Qt is $host" >&2
+        return 1
+    fi
+    realpath "$folder"
+}
+
+# configure_windows_build SOURCE_DIR BUILD_DIR QT_FOLDER: a release build for Windows.
+configure_windows_build() {
+    stage "configuring for Windows" cmake -S "$1" -B "$2" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$1/scripts/windows-toolchain.cmake" -DNUBILO_WINDOWS_QT="$3"
 }

@@ -2,11 +2,14 @@
 
 #include "app/picturebox.h"
 #include "app/platform.h"
+#include "support/gifwriter.h"
 
 #include <QAccessible>
 #include <QElapsedTimer>
 
+#ifndef Q_OS_WIN
 #include <sys/stat.h>
+#endif
 
 using namespace std::chrono_literals;
 
@@ -247,7 +250,9 @@ void AnimationTest::unloadablePictureStopsTheAnimation_data()
                                                 "2c00000000204e204e0002012c003b");
     QTest::newRow("removed since the last refresh") << QByteArray() << QString();
     QTest::newRow("not a picture") << QByteArray("<html>Not Found</html>") << QString();
+#ifndef Q_OS_WIN   // there a pipe is never a file in a folder
     QTest::newRow("a named pipe in its place") << QByteArray("|") << "keine gewöhnliche Datei";
+#endif
     QTest::newRow("too large to show") << huge << "Mit 20.000 × 20.000 Bildpunkten ist das Bild zu groß";
 }
 
@@ -261,8 +266,10 @@ void AnimationTest::unloadablePictureStopsTheAnimation()
     QFile bad(window.path(Five[2]));
     if (content.isEmpty() || content == "|") {
         QVERIFY(bad.remove());
+#ifndef Q_OS_WIN
         if (content == "|")   // opening a pipe with no writer would hang a careless reader
             QCOMPARE(::mkfifo(QFile::encodeName(bad.fileName()).constData(), 0600), 0);
+#endif
     } else {
         QVERIFY(bad.open(QIODevice::WriteOnly | QIODevice::Truncate));
         bad.write(content);
@@ -289,6 +296,8 @@ void AnimationTest::realWaitsKeepEachPictureOnView()
     TestWindow window(Five);
     window.platform.realWaits = true;
     window.select({ Five[0], Five[1] });
+    // The first takes longer to load than the second; it still stays on view the whole pause.
+    QVERIFY(TestGif::write(window.path(Five[0]), { 1200, 900 }));
     QElapsedTimer clock;
     QList<qint64> shownAt;
     connect(window.form.get(), &Form1::pictureShown, this, [&] { shownAt << clock.elapsed(); });

@@ -1,8 +1,11 @@
 #include "archive/gifcheck.h"
 #include "archive/picturefolder.h"
+#include "archive/systemfiles.h"
 #include "base/failure.h"
 #include "support/gifwriter.h"
+#include "support/testfolder.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 
 // The picture names and the check of fetched pictures, without a window.
@@ -15,6 +18,7 @@ private slots:
     void pictureNameFromLocalTime();
     void onlyWholePicturesPass_data();
     void onlyWholePicturesPass();
+    void pictureBeingReadCanBeReadRenamedAndDeleted();
 };
 
 void ArchiveTest::pictureNameFromLocalTime_data()
@@ -61,6 +65,23 @@ void ArchiveTest::onlyWholePicturesPass()
         passed = false;
     }
     QCOMPARE(passed, sound);
+}
+
+void ArchiveTest::pictureBeingReadCanBeReadRenamedAndDeleted()
+{
+    // What another program may do meanwhile; Windows refuses it unless the reader shares it.
+    QTemporaryDir folder(folderTemplate());
+    const QString path = folder.filePath(QStringLiteral("sat070321-1400.gif"));
+    const QString renamed = folder.filePath(QStringLiteral("sat070321-1400 (Kopie).gif"));
+    putPictures(folder.path(), { QFileInfo(path).fileName() });
+    QFile reading;
+    SystemFiles::openForReading(reading, path);
+    QFile other(path);
+    QVERIFY(other.open(QIODevice::ReadOnly));
+    other.close();
+    QVERIFY(QFile::rename(path, renamed));
+    QVERIFY(QFile::remove(renamed));
+    QCOMPARE(reading.readAll(), TestGif::make({ 16, 12 }, 0));
 }
 
 QTEST_GUILESS_MAIN(ArchiveTest)

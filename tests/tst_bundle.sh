@@ -54,7 +54,8 @@ for session in "" "QT_PLUGIN_PATH=$system_plugins QT_QPA_PLATFORMTHEME=gtk3 QT_Q
     env -i HOME="$HOME" DISPLAY=":$(cat "$work/display")" DBUS_SESSION_BUS_ADDRESS="$NO_SESSION_BUS" $session \
         "$HOME/Nubilo/nubilo" 2>"$work/out" &
     pids+=($!)
-    for _ in $(seq 100); do grep -qs 'platforms/libqxcb.so$' "/proc/$!/maps" && break; sleep 0.1; done
+    # The German texts are loaded last, after the platform; on a busy machine well after it.
+    for _ in $(seq 100); do grep -qs 'translations/qtbase_de.qm$' "/proc/$!/maps" && break; sleep 0.1; done
     qt=$(awk '$6 ~ /libQt6|\/plugins\/|\.qm$/ { print $6 }' "/proc/$!/maps" 2>/dev/null | sort -u) || true
     kill $! 2>/dev/null || { cat "$work/out"; fail "the program ended by itself (${session:-clean environment})"; }
     grep -v "^$HOME/Nubilo/runtime/" <<<"$qt" && fail "Qt's files from elsewhere (${session:-clean environment})"

@@ -5,10 +5,15 @@
 #include "archive/picturefolder.h"
 #include "support/gifwriter.h"
 
+#include <QScopeGuard>
 #include <QSignalSpy>
 
+#ifdef Q_OS_WIN
+#include <QtCore/qt_windows.h>
+#else
 #include <fcntl.h>
 #include <unistd.h>
+#endif
 
 // The four selection commands: refusals, selecting, and deleting the selected files.
 class CommandsTest : public QObject
@@ -25,6 +30,7 @@ private slots:
     void selectAllAndNoneNeedNoSelection();
     void cancelledDeletionKeepsFilesAndSelection();
     void deletionRemovesSelectedFilesInListOrder();
+    void failedDeletionStopsAtThatFileAndShowsTheDisk_data();
     void failedDeletionStopsAtThatFileAndShowsTheDisk();
     void namesBeyondAsciiPlayAndDelete_data();
     void namesBeyondAsciiPlayAndDelete();
@@ -142,17 +148,43 @@ void CommandsTest::deletionRemovesSelectedFilesInListOrder()
              QStringLiteral("Keine Datei(en) verfügbar.\r\nFühren Sie zuerst einen Download durch."));
 }
 
+void CommandsTest::failedDeletionStopsAtThatFileAndShowsTheDisk_data()
+{
+    QTest::addColumn<bool>("heldOpen");   // or else removed
+    QTest::newRow("removed by another program") << false;
+#ifdef Q_OS_WIN
+    QTest::newRow("held open by another program without delete sharing") << true;
+#endif
+}
+
 void CommandsTest::failedDeletionStopsAtThatFileAndShowsTheDisk()
 {
+    QFETCH(bool, heldOpen);
     TestWindow window(Five);
     window.select({ Five[0], Five[2], Five[4] });
-    // Another program removes the middle one behind the list's back.
-    QVERIFY(QFile::remove(window.path(Five[2])));
+    // Another program takes the middle one behind the list's back.
+    QStringList left = { Five[1], Five[3], Five[4] };
+#ifdef Q_OS_WIN
+    const HANDLE held = heldOpen
+        ? ::CreateFileW(reinterpret_cast<const wchar_t *>(window.path(Five[2]).utf16()), GENERIC_READ,
+                        FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)
+        : INVALID_HANDLE_VALUE;
+    const auto release = qScopeGuard([held] {
+        if (held != INVALID_HANDLE_VALUE)
+            ::CloseHandle(held);
+    });
+    if (heldOpen) {
+        QVERIFY(held != INVALID_HANDLE_VALUE);
+        left = { Five[1], Five[2], Five[3], Five[4] };
+    }
+#endif
+    if (!heldOpen)
+        QVERIFY(QFile::remove(window.path(Five[2])));
     window.boxes.answer(QMessageBox::Ok);
     window.boxes.answer(QMessageBox::Ok);
     window.click(window.form->CommandWaehlen[Form1::DeleteSelected]);
 
-    QCOMPARE(window.files(), (QStringList{ Five[1], Five[3], Five[4] }));
+    QCOMPARE(window.files(), left);
     QCOMPARE(listEntries(window.form->List1), window.files());
     QCOMPARE(window.boxes.seen().size(), 2);
     const SeenBox &report = window.boxes.seen().last();
@@ -169,12 +201,14 @@ QTEST_MAIN(CommandsTest)
 
 void CommandsTest::namesBeyondAsciiPlayAndDelete_data()
 {
-    QTest::addColumn<QByteArray>("bytes");   // the name on disk
+    QTest::addColumn<QByteArray>("bytes");   // the name on disk, in UTF-8 where it is text
     QTest::addColumn<QString>("listed");   // empty: a name that is not UTF-8 has no text form of its own
     QTest::newRow("umlaut") << QByteArray("sat-F\xc3\xb6hn.gif") << QStringLiteral("sat-Föhn.gif");
     QTest::newRow("beyond Latin-1") << QByteArray("sat-\xe6\x9d\xb1\xe4\xba\xac.gif")
                                     << QStringLiteral("sat-東京.gif");
+#ifndef Q_OS_WIN   // there every name is text
     QTest::newRow("not UTF-8") << QByteArray("sat\xff\xfe-1.gif") << QString();
+#endif
 }
 
 void CommandsTest::namesBeyondAsciiPlayAndDelete()
@@ -182,12 +216,20 @@ void CommandsTest::namesBeyondAsciiPlayAndDelete()
     // Whatever the list shows, the file on disk must be the one used.
     QFETCH(QByteArray, bytes);
     QFETCH(QString, listed);
-    QTemporaryDir folder;
+    QTemporaryDir folder(folderTemplate());
     const QByteArray picture = TestGif::make();
-    const QByteArray path = QFile::encodeName(folder.path()) + '/' + bytes;
-    const int descriptor = ::open(path.constData(), O_CREAT | O_WRONLY, 0644);
+#ifdef Q_OS_WIN
+    QFile file(folder.path() + u'/' + QString::fromUtf8(bytes));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(picture), picture.size());
+    file.close();
+#else
+    // Qt's files take their names as text.
+    const int descriptor =
+        ::open((QFile::encodeName(folder.path()) + '/' + bytes).constData(), O_CREAT | O_WRONLY, 0644);
     QCOMPARE(::write(descriptor, picture.constData(), picture.size()), picture.size());
     ::close(descriptor);
+#endif
     TestWindow window({}, { folder.path() });
     QCOMPARE(window.form->List1->count(), 1);
     QCOMPARE(PictureFolder::encodeName(window.form->List1->text(0)), bytes);
@@ -208,6 +250,6 @@ void CommandsTest::namesBeyondAsciiPlayAndDelete()
     window.boxes.answer(QMessageBox::Ok);
     window.click(window.form->CommandWaehlen[Form1::DeleteSelected]);
     QCOMPARE(window.boxes.unexpected(), 0);
-    QCOMPARE(::access(path.constData(), F_OK), -1);   // Qt's own folder listing would not see it
+    QCOMPARE(folderContents(folder.path()), QStringList());
     QCOMPARE(window.form->List1->count(), 0);
 }

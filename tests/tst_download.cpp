@@ -1,4 +1,3 @@
-#include "support/failingsync.h"
 #include "support/gifwriter.h"
 #include "support/httpserver.h"
 #include "support/testwindow.h"
@@ -8,10 +7,17 @@
 #include <QGuiApplication>
 #include <QProcess>
 #include <QTcpServer>
+#include <QTemporaryFile>
 
 #include <cerrno>
 
+#ifdef Q_OS_WIN
+#include <QtCore/qt_windows.h>
+#else
+#include "support/failingsync.h"
+
 #include <sys/stat.h>
+#endif
 
 using namespace std::chrono_literals;
 using Response = TestHttpServer::Response;
@@ -33,7 +39,8 @@ private slots:
     void refusedConnectionIsReported();
     void writeFailuresLeaveNoDebris_data();
     void writeFailuresLeaveNoDebris();
-    void fileThatAppearsMeanwhileIsKept();
+    void takenNameIsNeverReplaced_data();
+    void takenNameIsNeverReplaced();
     void windowWaitsBusyAndTakesNoSecondClick();
     void closingDuringTheFetchEndsIt();
 
@@ -121,6 +128,62 @@ QByteArray readAll(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+#ifdef Q_OS_WIN
+constexpr bool NamesIgnoreCase = true;
+
+// While it lives, the user's Internet settings name a proxy, in the form in which Windows' own
+// settings keep it and from which the calls that Qt makes read it; afterwards they are as before.
+class SystemProxy
+{
+public:
+    explicit SystemProxy(const QString &server)
+    {
+        QCOMPARE(::RegCreateKeyExW(HKEY_CURRENT_USER, Key, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
+                                   &m_key, nullptr),
+                 ERROR_SUCCESS);
+        DWORD size = 0;
+        if (::RegQueryValueExW(m_key, Value, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS) {
+            m_before.resize(size);
+            ::RegQueryValueExW(m_key, Value, nullptr, nullptr, reinterpret_cast<BYTE *>(m_before.data()),
+                               &size);
+        }
+        // A version, a counter and the flag "through a proxy"; then the proxy, the addresses that
+        // bypass it and a script's address, each after its length.
+        QByteArray settings;
+        const auto word = [&settings](quint32 value) {
+            settings.append(reinterpret_cast<const char *>(&value), 4);
+        };
+        for (const quint32 value : { 0x46, 1, 2 })
+            word(value);
+        for (const QByteArray &text : { server.toLatin1(), QByteArray(), QByteArray() }) {
+            word(quint32(text.size()));
+            settings += text;
+        }
+        QCOMPARE(::RegSetValueExW(m_key, Value, 0, REG_BINARY,
+                                  reinterpret_cast<const BYTE *>(settings.constData()),
+                                  DWORD(settings.size())),
+                 ERROR_SUCCESS);
+    }
+    ~SystemProxy()
+    {
+        if (m_before.isEmpty())
+            ::RegDeleteValueW(m_key, Value);
+        else
+            ::RegSetValueExW(m_key, Value, 0, REG_BINARY,
+                             reinterpret_cast<const BYTE *>(m_before.constData()), DWORD(m_before.size()));
+        ::RegCloseKey(m_key);
+    }
+
+private:
+    static constexpr wchar_t Key[] =
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";
+    static constexpr wchar_t Value[] = L"DefaultConnectionSettings";
+    HKEY m_key = nullptr;
+    QByteArray m_before;
+};
+#else
+constexpr bool NamesIgnoreCase = false;
+
 // A tmpfs of our own, since root writes through any chmod. Empty when mounting is refused.
 QString mountTmpfs(const QString &where, const QString &options)
 {
@@ -129,6 +192,7 @@ QString mountTmpfs(const QString &where, const QString &options)
         ? where
         : QString();
 }
+#endif
 
 }
 
@@ -162,12 +226,17 @@ void DownloadTest::storesThePictureOncePerMinute()
     QCOMPARE(server.requestCount(), 1);
     QCOMPARE(window.files(), (QStringList{ "sat070321-1300.gif", m_name }));
     QCOMPARE(readAll(window.path(m_name)), m_picture);
+#ifdef Q_OS_WIN
+    // Like any file the user makes: not hidden as the temporary it was written as.
+    QVERIFY(!QFileInfo(window.path(m_name)).isHidden());
+#else
     // Like any file the user makes: not private to the temporary it was written as.
     const mode_t mask = ::umask(022);
     ::umask(mask);
     struct stat status;
     QCOMPARE(::stat(QFile::encodeName(window.path(m_name)).constData(), &status), 0);
     QCOMPARE(status.st_mode & 0777, 0666 & ~mask);
+#endif
     QCOMPARE(window.boxes.seen().size(), 1);
     const SeenBox &box = window.boxes.seen().first();
     QCOMPARE(box.icon, QMessageBox::Information);
@@ -210,8 +279,12 @@ void DownloadTest::goesThroughTheSystemProxy()
     TestHttpServer proxy;
     const QString address = QStringLiteral("http://nubilo.invalid/dyn/pictures/sat.gif");
     proxy.setResponse(address, answer(m_picture));
+#ifdef Q_OS_WIN
+    const SystemProxy system(proxy.url().authority());
+#else
     qputenv("http_proxy", proxy.url(QStringLiteral("/")).toEncoded());
     const auto unset = qScopeGuard([] { qunsetenv("http_proxy"); });
+#endif
     TestWindow window({}, { .pictureAddress = QUrl(address) });
     window.boxes.answer(QMessageBox::Ok);
     window.click(window.form->CommandDownload);
@@ -312,12 +385,17 @@ void DownloadTest::refusedConnectionIsReported()
 void DownloadTest::writeFailuresLeaveNoDebris_data()
 {
     QTest::addColumn<QString>("options");   // of a tmpfs for the folder; none: the folder's sync fails
-    QTest::addColumn<int>("error");
+    QTest::addColumn<int>("error");   // 0: the system's own words, only required to be there
     QTest::addColumn<QStringList>("kept");
+#ifdef Q_OS_WIN
+    // Such as a folder under C:\Program Files: read-only-folder.sh makes one beside the tests.
+    QTest::newRow("folder the user may not write to") << QString() << 0 << QStringList();
+#else
     QTest::newRow("read-only folder") << QStringLiteral("size=1m,ro") << EROFS << QStringList();
     QTest::newRow("disk full") << QStringLiteral("size=16k") << ENOSPC << QStringList();
     // The picture is whole; only its name might not survive a power cut.
     QTest::newRow("folder not synced") << QString() << EIO << QStringList{ m_name };
+#endif
 }
 
 void DownloadTest::writeFailuresLeaveNoDebris()
@@ -325,6 +403,11 @@ void DownloadTest::writeFailuresLeaveNoDebris()
     QFETCH(QString, options);
     QFETCH(int, error);
     QFETCH(QStringList, kept);
+#ifdef Q_OS_WIN
+    const QString folder = QCoreApplication::applicationDirPath() + QStringLiteral("/read-only");
+    if (!QFileInfo(folder).isDir() || QTemporaryFile(folder + QStringLiteral("/probe")).open())
+        QSKIP("This test needs a folder the user may not write to, as read-only-folder.sh makes.");
+#else
     QTemporaryDir scratch;
     const QString folder =
         options.isEmpty() ? scratch.path() : mountTmpfs(scratch.path() + QStringLiteral("/mnt"), options);
@@ -335,6 +418,7 @@ void DownloadTest::writeFailuresLeaveNoDebris()
             QProcess::execute(QStringLiteral("umount"), { folder });
     });
     const FailingSync failingSync(options.isEmpty() ? folder : QString(), error);
+#endif
 
     TestHttpServer server;
     server.setResponse(QStringLiteral("/dyn/pictures/sat.gif"), answer(TestGif::make({ 400, 300 }, 3)));
@@ -344,30 +428,65 @@ void DownloadTest::writeFailuresLeaveNoDebris()
 
     QCOMPARE(window.boxes.seen().size(), 1);
     QCOMPARE(window.boxes.seen().first().title, QStringLiteral("Fehler"));
-    QCOMPARE(window.boxes.seen().first().text,
-             QStringLiteral("Die Datei %1 konnte nicht geschrieben werden.\r\n").arg(window.path(m_name))
-                 + qt_error_string(error));
+    const QStringList lines = window.boxes.seen().first().text.split(QStringLiteral("\r\n"));
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines[0],
+             QStringLiteral("Die Datei %1 konnte nicht geschrieben werden.").arg(window.path(m_name)));
+    if (error != 0)
+        QCOMPARE(lines[1], qt_error_string(error));
+    else
+        QVERIFY(!lines[1].isEmpty());
     QCOMPARE(window.files(), kept);
     QCOMPARE(listEntries(window.form->List1), kept);
 }
 
-void DownloadTest::fileThatAppearsMeanwhileIsKept()
+void DownloadTest::takenNameIsNeverReplaced_data()
 {
+    QTest::addColumn<QString>("other");   // a file that is not ours
+    QTest::addColumn<bool>("beforeTheClick");   // or else it appears while the picture is fetched
+    QTest::addColumn<QStringList>("files");   // in the folder afterwards
+    QTest::addColumn<QString>("said");   // part of the box's text; empty: no box
+
+    const QString taken = QStringLiteral("Eine Datei dieses Namens ist inzwischen vorhanden.");
+    const QString stored = QStringLiteral("Satellitenbild wurde erfolgreich geladen.");
+    // Copied from an old FAT stick; where names ignore letter case it is this minute's picture.
+    const QString capitals = m_name.toUpper();
+    const QStringList both = { capitals, m_name };
+    QTest::newRow("same name, appearing meanwhile") << m_name << false << QStringList{ m_name } << taken;
+    QTest::newRow("in capitals, appearing meanwhile")
+        << capitals << false << (NamesIgnoreCase ? QStringList{ capitals } : both)
+        << (NamesIgnoreCase ? taken : stored);
+    QTest::newRow("in capitals, there before the click")
+        << capitals << true << (NamesIgnoreCase ? QStringList{ capitals } : both)
+        << (NamesIgnoreCase ? QString() : stored);
+}
+
+void DownloadTest::takenNameIsNeverReplaced()
+{
+    QFETCH(QString, other);
+    QFETCH(bool, beforeTheClick);
+    QFETCH(QStringList, files);
+    QFETCH(QString, said);
     TestHttpServer server;
     Response response = answer(m_picture);
     TestWindow window({}, { .pictureAddress = server.url() });
-    const QString target = window.path(m_name);
-    response.onRequest = [&] { putPictures(window.folder.path(), { m_name }); };
+    const auto putOther = [&] { putPictures(window.folder.path(), { other }); };
+    if (beforeTheClick)
+        putOther();
+    else
+        response.onRequest = putOther;
     server.setResponse(QStringLiteral("/dyn/pictures/sat.gif"), response);
     window.boxes.answer(QMessageBox::Ok);
     window.click(window.form->CommandDownload);
 
-    QCOMPARE(window.boxes.seen().first().text,
-             QStringLiteral("Die Datei %1 konnte nicht geschrieben werden.\r\n"
-                            "Eine Datei dieses Namens ist inzwischen vorhanden.")
-                 .arg(target));
-    QCOMPARE(window.files(), QStringList{ m_name });
-    QCOMPARE(readAll(target), TestGif::make({ 16, 12 }, 0));   // the other one, untouched
+    QCOMPARE(window.files(), files);
+    QCOMPARE(readAll(window.path(other)), TestGif::make({ 16, 12 }, 0));   // untouched
+    if (files.contains(m_name) && other != m_name)
+        QCOMPARE(readAll(window.path(m_name)), m_picture);
+    QCOMPARE(window.boxes.seen().size(), said.isEmpty() ? 0 : 1);
+    if (!said.isEmpty())
+        QVERIFY2(window.boxes.seen().first().text.contains(said),
+                 qPrintable(window.boxes.seen().first().text));
 }
 
 void DownloadTest::windowWaitsBusyAndTakesNoSecondClick()

@@ -21,9 +21,12 @@
 #include <QTest>
 #include <QToolTip>
 
+#ifdef Q_OS_WIN
+#include <QtCore/qt_windows.h>
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
+#endif
 
 // The window as laid out, its start-up, the picture list and the info box.
 class WindowTest : public QObject
@@ -49,7 +52,7 @@ private slots:
     void unreadableFolderIsReportedAndTheWindowLives();
 
 private:
-    QTemporaryDir m_folder;
+    QTemporaryDir m_folder{ folderTemplate() };
 };
 
 void WindowTest::initTestCase()
@@ -163,7 +166,10 @@ void WindowTest::everyTextFitsItsControl_data()
 {
     QTest::addColumn<QFont>("desktopFont");
     QTest::addColumn<bool>("fitsAsIs");
-    QTest::newRow("Debian's default font") << QApplication::font() << false;
+    QTest::newRow("the system's default font") << QApplication::font() << false;
+#ifdef Q_OS_WIN
+    QTest::newRow("Windows' own font, Segoe UI 9 pt") << QFont(QStringLiteral("Segoe UI"), 9) << false;
+#endif
     QTest::newRow("large font, DejaVu Sans 12 pt") << QFont(QStringLiteral("DejaVu Sans"), 12) << false;
     QTest::newRow("small font kept, DejaVu Sans 7 pt") << QFont(QStringLiteral("DejaVu Sans"), 7) << true;
 }
@@ -172,6 +178,9 @@ void WindowTest::everyTextFitsItsControl()
 {
     QFETCH(QFont, desktopFont);
     QFETCH(bool, fitsAsIs);
+    // A font by name is tried where it is installed; another would stand in for it.
+    if (desktopFont != QApplication::font() && QFontInfo(desktopFont).family() != desktopFont.family())
+        QSKIP("This font is not installed here.");
     const QFont before = QApplication::font();
     QApplication::setFont(desktopFont);
     const auto restore = qScopeGuard([&] { QApplication::setFont(before); });
@@ -266,10 +275,12 @@ void WindowTest::pictureFolderEndsInOneSeparator_data()
 {
     QTest::addColumn<QString>("programFolder");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("ordinary folder gets one separator") << m_folder.path() << m_folder.path() + u'/';
-    QTest::newRow("separator already there is not doubled")
-        << m_folder.path() + u'/' << m_folder.path() + u'/';
-    QTest::newRow("root folder stays as it is") << QStringLiteral("/") << QStringLiteral("/");
+    // The system's own notation: C:\Wetter\ on Windows.
+    const QString folder = QDir::toNativeSeparators(m_folder.path()) + QDir::separator();
+    QTest::newRow("ordinary folder gets one separator") << m_folder.path() << folder;
+    QTest::newRow("separator already there is not doubled") << m_folder.path() + u'/' << folder;
+    QTest::newRow("root folder stays as it is")
+        << QDir::rootPath() << QDir::toNativeSeparators(QDir::rootPath());
 }
 
 void WindowTest::pictureFolderEndsInOneSeparator()
@@ -289,17 +300,30 @@ void WindowTest::listShowsMatchingFilesInNameOrder()
                 { QStringLiteral("sat991231-2300.gif"), QStringLiteral("sat000101-0100.gif"),
                   QStringLiteral("SAT0701.GIF"), QStringLiteral("sat.gif"), QStringLiteral(".sat5.gif"),
                   QStringLiteral("other.gif"), QStringLiteral("xsat1.gif"), QStringLiteral("sat2.gif.part"),
-                  QStringLiteral("sat3.png") });
+                  QStringLiteral("sat3.png"), QStringLiteral("sat7.gifx"), QStringLiteral("sat8.gif"),
+                  QStringLiteral("sat9.gif"), QStringLiteral("sat-😀.gif"), QStringLiteral("sat-Ａ.gif") });
     QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("sat1.gif")));
     const auto at = [&](const char *name) { return folder.path() + u'/' + QLatin1String(name); };
+    // Capitals first, and U+FF21 before U+1F600 (in UTF-16 the surrogates of the latter come first).
+#ifdef Q_OS_WIN
+    // Hidden and system files are not listed.
+    for (const auto &[name, attribute] :
+         { std::pair{ "sat8.gif", FILE_ATTRIBUTE_HIDDEN }, std::pair{ "sat9.gif", FILE_ATTRIBUTE_SYSTEM } })
+        QVERIFY(::SetFileAttributesW(reinterpret_cast<const wchar_t *>(at(name).utf16()), attribute));
+    const QStringList listed = { "SAT0701.GIF", "sat-Ａ.gif",         "sat-😀.gif",
+                                 "sat.gif",     "sat000101-0100.gif", "sat991231-2300.gif" };
+#else
+    // Nor are a broken link and a pipe; a link to a plain file counts as one.
     QVERIFY(QFile::link(at("missing"), at("sat4.gif")));
-    QVERIFY(QFile::link(at("other.gif"), at("sat5.gif")));   // a link to a plain file counts as one
+    QVERIFY(QFile::link(at("other.gif"), at("sat5.gif")));
     QCOMPARE(::mkfifo(QFile::encodeName(at("sat6.gif")).constData(), 0600), 0);
+    const QStringList listed = { "SAT0701.GIF", "sat-Ａ.gif",         "sat-😀.gif",
+                                 "sat.gif",     "sat000101-0100.gif", "sat5.gif",
+                                 "sat8.gif",    "sat9.gif",           "sat991231-2300.gif" };
+#endif
 
     Form1 form({ folder.path() });
-    QCOMPARE(
-        listEntries(form.List1),
-        (QStringList{ "SAT0701.GIF", "sat.gif", "sat000101-0100.gif", "sat5.gif", "sat991231-2300.gif" }));
+    QCOMPARE(listEntries(form.List1), listed);
     QCOMPARE(selectedEntries(form.List1), QStringList());
 
     QTemporaryDir empty;
@@ -326,12 +350,13 @@ void WindowTest::refreshClearsTheSelection()
 void WindowTest::startUpRemovesOnlyStaleTemporaries()
 {
     QTemporaryDir folder;
-    const auto at = [&](const char *name) { return QFile::encodeName(folder.path()) + '/' + name; };
+    const auto at = [&](const char *name) { return folder.path() + u'/' + QLatin1String(name); };
     const auto make = [&](const char *name, bool old) {
-        ::close(::open(at(name).constData(), O_CREAT | O_WRONLY, 0600));
-        const timespec twoHoursAgo[2] = { { ::time(nullptr) - 7200, 0 }, { ::time(nullptr) - 7200, 0 } };
+        QFile file(at(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
         if (old)
-            QCOMPARE(::utimensat(AT_FDCWD, at(name).constData(), twoHoursAgo, AT_SYMLINK_NOFOLLOW), 0);
+            QVERIFY(
+                file.setFileTime(QDateTime::currentDateTime().addSecs(-7200), QFile::FileModificationTime));
     };
     make(".nubilo-a1B2c3.part", true);   // the only one to go
     make(".nubilo-Fresh1.part", false);   // another copy may be writing it
@@ -340,15 +365,25 @@ void WindowTest::startUpRemovesOnlyStaleTemporaries()
     make("nubilo-abc123.part", true);
     make(".nubilo-abc123.part.gif", true);
     make("sat070321-1000.gif", true);
-    QCOMPARE(::mkdir(at(".nubilo-dir123.part").constData(), 0700), 0);
-    QCOMPARE(::symlink("sat070321-1000.gif", at(".nubilo-lnk123.part").constData()), 0);
-    make(".nubilo-lnk123.part", true);   // ages the link itself
+    QVERIFY(QDir(folder.path()).mkdir(QStringLiteral(".nubilo-dir123.part")));
+    QStringList kept = { ".nubilo-Fresh1.part",     ".nubilo-abc-12.part", ".nubilo-abc12.part",
+                         ".nubilo-abc123.part.gif", ".nubilo-dir123.part", "nubilo-abc123.part",
+                         "sat070321-1000.gif" };
+#ifdef Q_OS_WIN
+    // There the temporaries are hidden files.
+    QVERIFY(::SetFileAttributesW(reinterpret_cast<const wchar_t *>(at(".nubilo-a1B2c3.part").utf16()),
+                                 FILE_ATTRIBUTE_HIDDEN));
+#else
+    const QByteArray link = QFile::encodeName(at(".nubilo-lnk123.part"));
+    QCOMPARE(::symlink("sat070321-1000.gif", link.constData()), 0);
+    const timespec twoHoursAgo[2] = { { ::time(nullptr) - 7200, 0 }, { ::time(nullptr) - 7200, 0 } };
+    QCOMPARE(::utimensat(AT_FDCWD, link.constData(), twoHoursAgo, AT_SYMLINK_NOFOLLOW),
+             0);   // the link's own
+    kept.insert(5, ".nubilo-lnk123.part");
+#endif
 
     Form1 form({ folder.path() });
-    QCOMPARE(folderContents(folder.path()),
-             (QStringList{ ".nubilo-Fresh1.part", ".nubilo-abc-12.part", ".nubilo-abc12.part",
-                           ".nubilo-abc123.part.gif", ".nubilo-dir123.part", ".nubilo-lnk123.part",
-                           "nubilo-abc123.part", "sat070321-1000.gif" }));
+    QCOMPARE(folderContents(folder.path()), kept);
 }
 
 void WindowTest::infoBoxShowsTheFixedText()
@@ -407,9 +442,10 @@ void WindowTest::unreadableFolderIsReportedAndTheWindowLives()
     QCOMPARE(boxes.seen().size(), 1);
     QCOMPARE(boxes.seen().first().icon, QMessageBox::Critical);
     QCOMPARE(boxes.seen().first().title, QStringLiteral("Fehler"));
+    const QString folder = QDir::toNativeSeparators(gone) + QDir::separator();
     QVERIFY(boxes.seen().first().text.startsWith(
-        QStringLiteral("Der Bildordner %1/ kann nicht gelesen werden.\r\n").arg(gone)));
-    QCOMPARE(form.DLPfad, gone + u'/');
+        QStringLiteral("Der Bildordner %1 kann nicht gelesen werden.\r\n").arg(folder)));
+    QCOMPARE(form.DLPfad, folder);
     QCOMPARE(form.List1->count(), 0);
 
     // The program goes on: the next command is answered as usual.

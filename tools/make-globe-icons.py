@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
-"""Draw the program's icon (a globe): two small XPM files for the window and
-PNG files at the usual sizes of the desktop's hicolor icon theme.
+"""Draw the program's icon (a globe): two small XPM files for the window,
+PNG files at the usual sizes of the desktop's hicolor icon theme, and a Windows
+icon file of some of them for the program file.
 
 Run from the repository root:  python3 tools/make-globe-icons.py
-Writes app/icons/globe32.xpm, app/icons/globe16.xpm and app/icons/globeN.png
-for N in PNG_SIZES.  Standard library only; the output is deterministic, so
-re-running it gives identical files.
+Writes app/icons/globe32.xpm, app/icons/globe16.xpm, app/icons/globeN.png
+for N in PNG_SIZES and app/icons/globe.ico.  Standard library only; the output
+is deterministic, so re-running it gives identical files.
 """
 
 import math
@@ -244,6 +245,8 @@ def png_bytes(rows, coverage):
 XPM_JOBS = [("globe32", 32, 15.5, 0.5, True),
             ("globe16", 16, 8.0, 0.4, False)]
 PNG_SIZES = [16, 22, 24, 32, 48, 64, 128, 256]
+# What Windows shows of a program file: Explorer, the task bar, Alt+Tab.
+ICO_SIZES = [16, 24, 32, 48, 64, 256]
 
 
 def png_job(size):
@@ -255,6 +258,20 @@ def png_job(size):
         max(2, 256 // size)
 
 
+def ico_bytes(pngs):
+    """A Windows icon file whose pictures are the PNG files themselves, as
+    Windows reads them since Vista.  pngs: (size, PNG bytes), smallest first."""
+    header = struct.pack("<HHH", 0, 1, len(pngs))
+    offset = len(header) + 16 * len(pngs)
+    entries = b""
+    for size, png in pngs:
+        # Width and height of 256 are written as 0; one plane, 32 bits a pixel.
+        entries += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1,
+                               32, len(png), offset)
+        offset += len(png)
+    return header + entries + b"".join(png for _, png in pngs)
+
+
 def main():
     outdir = os.path.join("app", "icons")
     os.makedirs(outdir, exist_ok=True)
@@ -264,12 +281,18 @@ def main():
         with open(path, "w", encoding="ascii", newline="\n") as f:
             f.write(xpm_text(name + "_xpm", rows))
         print("wrote", path)
+    pngs = {}
     for size in PNG_SIZES:
         radius, share, glint, sub = png_job(size)
+        pngs[size] = png_bytes(*render(size, radius, share, glint, sub))
         path = os.path.join(outdir, "globe%d.png" % size)
         with open(path, "wb") as f:
-            f.write(png_bytes(*render(size, radius, share, glint, sub)))
+            f.write(pngs[size])
         print("wrote", path)
+    path = os.path.join(outdir, "globe.ico")
+    with open(path, "wb") as f:
+        f.write(ico_bytes([(size, pngs[size]) for size in ICO_SIZES]))
+    print("wrote", path)
 
 
 if __name__ == "__main__":

@@ -6,6 +6,11 @@
 
 #include <QDir>
 
+QString folderTemplate()
+{
+    return QDir::tempPath() + QStringLiteral("/Bilder vom Föhn-XXXXXX");
+}
+
 void putPictures(const QString &folder, const QStringList &names)
 {
     for (int i = 0; i < names.size(); ++i)

@@ -5,6 +5,9 @@
 
 class PictureList;
 
+// For QTemporaryDir: a folder whose path has a space and umlauts, as a user's own may have.
+QString folderTemplate();
+
 // Writes a small, distinct GIF for each name into `folder`.
 void putPictures(const QString &folder, const QStringList &names);
 

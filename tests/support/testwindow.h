@@ -42,7 +42,7 @@ struct TestWindow
             form->List1->setSelected(i, names.contains(form->List1->text(i)));
     }
 
-    QTemporaryDir folder;
+    QTemporaryDir folder{ folderTemplate() };
     FakePlatform platform;
     BoxAnswerer boxes;
     std::unique_ptr<Form1> form;

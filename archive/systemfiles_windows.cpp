@@ -1,0 +1,209 @@
+#include "archive/systemfiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QScopeGuard>
+
+#include <algorithm>
+#include <cwchar>
+
+#include <QtCore/qt_windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+namespace SystemFiles {
+
+namespace {
+
+// Windows' own words for an error, in the language of the user's Windows.
+SystemError systemError(DWORD code)
+{
+    wchar_t *text = nullptr;
+    const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
+                                              | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                          nullptr, code, 0, reinterpret_cast<wchar_t *>(&text), 0, nullptr);
+    QString reason = length > 0 ? QString::fromWCharArray(text, int(length)).trimmed()
+                                : QStringLiteral("Fehler %1").arg(code);
+    ::LocalFree(text);
+    return { reason };
+}
+
+SystemError lastError()
+{
+    return systemError(::GetLastError());
+}
+
+// The wide (UTF-16) calls take any name Windows allows; a QString is UTF-16 already.
+class WidePath
+{
+public:
+    explicit WidePath(const QString &path) : m_path(QDir::toNativeSeparators(path)) { }
+    operator const wchar_t *() const { return reinterpret_cast<const wchar_t *>(m_path.utf16()); }
+
+private:
+    QString m_path;
+};
+
+QString inFolder(const QString &folder, const QString &name)
+{
+    return QDir(folder).filePath(name);
+}
+
+bool isPictureName(const wchar_t *name)
+{
+    // "sat*.gif" in any letter case, checked again: the system's search also matches the short
+    // 8.3 names that a file system may keep beside the real ones ("sat1.gifx" as SAT1~1.GIF).
+    const size_t length = std::wcslen(name);
+    return length >= 7 && ::_wcsnicmp(name, L"sat", 3) == 0 && ::_wcsicmp(name + length - 4, L".gif") == 0;
+}
+
+// Code point order, as the UTF-8 bytes of the names sort on Linux: in plain UTF-16 order the
+// surrogates of characters beyond U+FFFF would come before U+E000 to U+FFFF.
+bool inCodePointOrder(const QString &a, const QString &b)
+{
+    const auto key = [](QChar c) {
+        const char16_t unit = c.unicode();
+        return unit < 0xD800 ? unit : unit < 0xE000 ? unit + 0x2000 : unit - 0x800;
+    };
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                        [&](QChar x, QChar y) { return key(x) < key(y); });
+}
+
+// Runs `each` for every entry of `folder` matching `pattern` as the system's search matches
+// it (folders included); false when the folder cannot be searched.
+template<typename Each>
+bool forEachEntry(const QString &folder, const QString &pattern, Each each)
+{
+    WIN32_FIND_DATAW entry;
+    const HANDLE search = ::FindFirstFileExW(WidePath(inFolder(folder, pattern)), FindExInfoBasic, &entry,
+                                             FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    if (search == INVALID_HANDLE_VALUE)
+        return ::GetLastError() == ERROR_FILE_NOT_FOUND;   // the folder is there, and nothing matches
+    do
+        each(entry);
+    while (::FindNextFileW(search, &entry));
+    const DWORD error = ::GetLastError();
+    ::FindClose(search);
+    ::SetLastError(error);
+    return error == ERROR_NO_MORE_FILES;
+}
+
+ULONGLONG ticks(const FILETIME &time)
+{
+    return ULONGLONG(time.dwHighDateTime) << 32 | time.dwLowDateTime;
+}
+
+}
+
+QStringList pictureNames(const QString &folder)
+{
+    QStringList names;
+    const bool searched =
+        forEachEntry(folder, QStringLiteral("sat*.gif"), [&names](const WIN32_FIND_DATAW &entry) {
+            constexpr DWORD notPlain =
+                FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+            if (!(entry.dwFileAttributes & notPlain) && isPictureName(entry.cFileName))
+                names.append(QString::fromWCharArray(entry.cFileName));
+        });
+    if (!searched)
+        throw lastError();
+    std::sort(names.begin(), names.end(), inCodePointOrder);
+    return names;
+}
+
+void openForReading(QFile &file, const QString &path)
+{
+    const HANDLE handle = ::CreateFileW(WidePath(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        throw lastError();
+    if (::GetFileType(handle) != FILE_TYPE_DISK) {
+        ::CloseHandle(handle);
+        throw SystemError{ QStringLiteral("Das ist keine gewöhnliche Datei.") };
+    }
+    // Binary mode: the C runtime's text mode would turn a picture's CR LF bytes into LF.
+    const int descriptor = ::_open_osfhandle(intptr_t(handle), _O_RDONLY | _O_BINARY);
+    if (descriptor < 0) {
+        ::CloseHandle(handle);
+        throw SystemError{ qt_error_string(errno) };
+    }
+    file.open(descriptor, QIODevice::ReadOnly, QFile::AutoCloseHandle);
+}
+
+void remove(const QString &path)
+{
+    if (!::DeleteFileW(WidePath(path)))
+        throw lastError();
+}
+
+bool storeNew(const QString &path, const QByteArray &bytes)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    QString temporary;
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    while (handle == INVALID_HANDLE_VALUE) {
+        static constexpr char16_t Letters[] =
+            u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+        QString random(TemporaryRandomLength, Qt::Uninitialized);
+        for (QChar &c : random)
+            c = Letters[QRandomGenerator::global()->bounded(int(std::size(Letters) - 1))];
+        temporary =
+            inFolder(folder, QLatin1String(TemporaryPrefix) + random + QLatin1String(TemporarySuffix));
+        handle = ::CreateFileW(WidePath(temporary), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_HIDDEN, nullptr);
+        if (handle == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS)
+            throw lastError();
+    }
+    auto removeTemporary = qScopeGuard([&] {
+        if (handle != INVALID_HANDLE_VALUE)
+            ::CloseHandle(handle);
+        ::DeleteFileW(WidePath(temporary));
+    });
+
+    for (qsizetype done = 0; done < bytes.size();) {
+        DWORD written = 0;
+        const DWORD chunk = DWORD(std::min<qsizetype>(bytes.size() - done, 1 << 30));
+        if (!::WriteFile(handle, bytes.constData() + done, chunk, &written, nullptr))
+            throw lastError();
+        done += written;
+    }
+    if (!::FlushFileBuffers(handle))
+        throw lastError();
+    // The handle goes before the move: an open file cannot be renamed. The picture is not
+    // hidden; it has the attributes of any new file.
+    const BOOL closed = ::CloseHandle(handle);
+    handle = INVALID_HANDLE_VALUE;
+    if (!closed || !::SetFileAttributesW(WidePath(temporary), FILE_ATTRIBUTE_ARCHIVE))
+        throw lastError();
+
+    // Without MOVEFILE_REPLACE_EXISTING the move refuses a name that is taken; write-through
+    // returns once the new name is on the disk.
+    if (!::MoveFileExW(WidePath(temporary), WidePath(path), MOVEFILE_WRITE_THROUGH)) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)
+            return false;
+        throw systemError(error);
+    }
+    removeTemporary.dismiss();
+    return true;
+}
+
+void removeStaleTemporaries(const QString &folder)
+{
+    FILETIME now;
+    ::GetSystemTimeAsFileTime(&now);
+    const ULONGLONG anHourAgo = ticks(now) - 3600ULL * 10'000'000;   // in 100 ns
+    const QString pattern = QLatin1String(TemporaryPrefix) + u'*' + QLatin1String(TemporarySuffix);
+    forEachEntry(folder, pattern, [&](const WIN32_FIND_DATAW &entry) {
+        constexpr DWORD notPlain = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+        if (!(entry.dwFileAttributes & notPlain)
+            && isTemporaryName(entry.cFileName, std::wcslen(entry.cFileName))
+            && ticks(entry.ftLastWriteTime) < anHourAgo)
+            ::DeleteFileW(WidePath(inFolder(folder, QString::fromWCharArray(entry.cFileName))));
+    });
+}
+
+}

@@ -1,0 +1,118 @@
+#!/usr/bin/env bash
+# Builds the Qt for Windows x86-64 that scripts/windows.sh and the Windows stage of
+# scripts/check.sh build Nubilo against: Qt's base module (Core, Gui, Widgets, Network, Test
+# and the plugins) from Debian's own source package of the system's Qt, cross-compiled with
+# mingw-w64 (POSIX threads), as shared libraries, release. About 20 minutes on two cores,
+# 1.2 GB of work space (removed afterwards) and 70 MB for the result.
+#
+# Usage: scripts/windows-qt.sh [PREFIX]    (default: ~/.cache/nubilo/qt-VERSION-windows-x86_64)
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
+start_log windows-qt.log
+
+TRIPLE=x86_64-w64-mingw32
+bash "$source_dir/scripts/deps.sh" g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev \
+    binutils-mingw-w64-x86-64 ninja-build perl dpkg-dev xz-utils
+version=$(dpkg-query -W -f='${Version}' qt6-base-dev)   # such as 6.4.2+dfsg-10
+upstream=${version%%+*}
+prefix=$(realpath -m "${1:-$CACHE_DIR/qt-$upstream-windows-x86_64}")
+work=${TMPDIR:-/tmp}/nubilo-windows-qt
+source=$work/qt6-base
+build=$work/build
+rm -rf "$work"
+mkdir -p "$work"
+echo "Qt $upstream for Windows, into $prefix (log: $NUBILO_LOG)"
+
+# Debian's source of the system's Qt, with Debian's patches. apt reads source packages from a
+# list of its own here, so the system's configuration stays as it is, and no root is needed.
+fetch_source() {
+    local apt=$work/apt
+    mkdir -p "$apt/sources" "$apt/lists/partial"
+    if [ -f /etc/apt/sources.list ]; then
+        sed -n 's/^deb /deb-src /p' /etc/apt/sources.list >"$apt/sources/system.list"
+    fi
+    local file
+    for file in /etc/apt/sources.list.d/*.sources; do
+        [ -f "$file" ] && sed 's/^Types: .*/Types: deb-src/' "$file" >"$apt/sources/$(basename "$file")"
+    done
+    local options=(-o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts="$apt/sources"
+        -o Dir::State::Lists="$apt/lists" -o Debug::NoLocking=1 -o APT::Sandbox::User="$(id -un)")
+    apt-get "${options[@]}" update
+    (cd "$work" && apt-get "${options[@]}" source --download-only "qt6-base=$version")
+    (cd "$work" && dpkg-source --no-check -x qt6-base_*.dsc "$source")
+}
+
+# Two changes for a Windows target. Debian's source leaves out Wacom's tablet headers, which
+# the Windows platform plugin includes: Wine's LGPL headers of the same interface take their
+# place, from Debian's libwine-dev (downloaded, not installed). And Qt 6.4.2 fails to link
+# the Windows platform plugin without direct2d; a guard makes it link either way.
+patch_source() {
+    (cd "$work" && apt-get download libwine-dev)
+    mkdir -p "$work/wine" "$source/src/3rdparty/wintab"
+    dpkg-deb --fsys-tarfile "$work"/libwine-dev_*.deb | tar -x -C "$work/wine" \
+        ./usr/include/wine/wine/windows/wintab.h ./usr/include/wine/wine/windows/pktdef.h
+    cp "$work/wine/usr/include/wine/wine/windows/wintab.h" "$source/src/3rdparty/wintab/wine_wintab.h"
+    cp "$work/wine/usr/include/wine/wine/windows/pktdef.h" "$source/src/3rdparty/wintab/pktdef.h"
+    cat >"$source/src/3rdparty/wintab/wintab.h" <<'EOF'
+/* Wine's wintab.h (LGPL-2.1+, the same Wintab 1.1 interface) in place of Wacom's, which
+ * Debian's source leaves out; made usable with the mingw-w64 headers. */
+#ifndef NUBILO_WINTAB_WRAPPER_H
+#define NUBILO_WINTAB_WRAPPER_H
+#include <windows.h>
+#ifndef DECL_WINELIB_TYPE_AW
+#  define DECL_WINELIB_TYPE_AW(type) typedef __MINGW_NAME_AW(type) type;
+#endif
+#ifndef WINELIB_NAME_AW
+#  define WINELIB_NAME_AW(name) __MINGW_NAME_AW(name)
+#endif
+#include "wine_wintab.h"
+#ifndef API
+#  define API WINAPI
+#endif
+#endif
+EOF
+    sed -i 's/^#if QT_CONFIG(directwrite3)$/#if QT_CONFIG(directwrite3) \&\& QT_CONFIG(direct2d)/' \
+        "$source/src/plugins/platforms/windows/qwindowsintegration.cpp"
+    [ "$(grep -c 'QT_CONFIG(directwrite3) && QT_CONFIG(direct2d)' \
+        "$source/src/plugins/platforms/windows/qwindowsintegration.cpp")" = 2 ]
+}
+
+configure_qt() {
+    cat >"$work/toolchain.cmake" <<EOF
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR AMD64)
+set(CMAKE_C_COMPILER /usr/bin/$TRIPLE-gcc-posix)
+set(CMAKE_CXX_COMPILER /usr/bin/$TRIPLE-g++-posix)
+set(CMAKE_RC_COMPILER /usr/bin/$TRIPLE-windres)
+set(CMAKE_AR /usr/bin/$TRIPLE-ar CACHE FILEPATH "")
+set(CMAKE_RANLIB /usr/bin/$TRIPLE-ranlib CACHE FILEPATH "")
+set(CMAKE_STRIP /usr/bin/$TRIPLE-strip CACHE FILEPATH "")
+set(CMAKE_OBJDUMP /usr/bin/$TRIPLE-objdump CACHE FILEPATH "")
+set(CMAKE_FIND_ROOT_PATH /usr/$TRIPLE)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+EOF
+    mkdir -p "$build"
+    # Third-party code built in, so that no further DLLs are carried; TLS through Windows' own
+    # Schannel, no OpenSSL; direct2d stays on, as Qt's DirectWrite fonts need it, and only its
+    # separate platform plugin is left out.
+    (cd "$build" && "$source/configure" -prefix "$prefix" -release -shared -xplatform win32-g++ \
+        -qt-host-path /usr -nomake examples -nomake tests -nomake benchmarks -no-pkg-config \
+        -qt-zlib -qt-pcre -qt-doubleconversion -qt-libpng -qt-harfbuzz -qt-freetype \
+        -no-libjpeg -no-zstd -no-icu -no-openssl -schannel -no-dbus -no-opengl \
+        -no-feature-direct2d1_1 -no-feature-vulkan -no-feature-sql -no-feature-printsupport \
+        -no-feature-concurrent -no-feature-xml -no-feature-androiddeployqt -no-feature-tuiotouch \
+        -- -DCMAKE_TOOLCHAIN_FILE="$work/toolchain.cmake" -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake)
+}
+
+stage "fetching Debian's source of Qt $version" fetch_source
+stage "adapting it for Windows" patch_source
+stage "configuring" configure_qt
+build_stage "building (about 20 minutes)" cmake --build "$build" --parallel "$(nproc)"
+stage "installing" cmake --install "$build" --strip
+NUBILO_WINDOWS_QT=$prefix find_windows_qt >/dev/null
+rm -rf "$work"
+echo "Qt for Windows: $prefix ($(du -sh "$prefix" | cut -f1))"

@@ -1,0 +1,123 @@
+; The setup of Nubilo for Windows, in German. It installs for the user who runs it, without
+; administrator rights, into a folder of the user's own (%USERPROFILE%\Nubilo unless chosen
+; otherwise), where the pictures live beside the program. Installing again, or a newer
+; version, replaces the program's files only; the uninstaller removes them, the Start menu
+; entry and the entry in the list of installed programs, and keeps every other file.
+;
+; scripts/windows.sh builds it with makensis and these definitions:
+;   VERSION  the program's version        SOURCE   the folder Nubilo/ of the zip
+;   FILES    the lines that delete each of its files, FOLDERS those that remove its folders
+;   SIZE     its size in KiB               ICON     the globe      OUTFILE  the setup to write
+
+Unicode true
+Target amd64-unicode
+SetCompressor /SOLID lzma
+RequestExecutionLevel user
+ManifestDPIAware true
+
+!include MUI2.nsh
+!include LogicLib.nsh
+
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Nubilo"
+
+Name "Nubilo ${VERSION}"
+OutFile "${OUTFILE}"
+InstallDir "$PROFILE\Nubilo"
+InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
+BrandingText "Nubilo ${VERSION}"
+ShowInstDetails nevershow
+ShowUninstDetails nevershow
+
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
+!define MUI_ABORTWARNING
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE CheckFolder
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!define MUI_FINISHPAGE_RUN "$INSTDIR\nubilo.exe"
+!define MUI_FINISHPAGE_RUN_TEXT "Nubilo jetzt starten"
+!insertmacro MUI_PAGE_FINISH
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "German"
+
+VIProductVersion "${VERSION}.0.0"
+VIAddVersionKey /LANG=${LANG_GERMAN} "ProductName" "Nubilo"
+VIAddVersionKey /LANG=${LANG_GERMAN} "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=${LANG_GERMAN} "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=${LANG_GERMAN} "FileDescription" "Installation von Nubilo ${VERSION}"
+VIAddVersionKey /LANG=${LANG_GERMAN} "CompanyName" "Die Nubilo-Entwickler"
+VIAddVersionKey /LANG=${LANG_GERMAN} "LegalCopyright" "Copyright (c) 2026 The Nubilo developers, MIT-Lizenz"
+
+; A running program's file cannot be replaced or deleted: the user is asked to close it.
+; Silently (/S), the setup then ends with error level 2 and has changed nothing.
+!macro WaitUntilNubiloIsClosed
+    ${DoWhile} ${FileExists} "$INSTDIR\nubilo.exe"
+        ClearErrors
+        FileOpen $0 "$INSTDIR\nubilo.exe" a
+        ${IfNot} ${Errors}
+            FileClose $0
+            ${Break}
+        ${EndIf}
+        ${If} ${Cmd} `MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Nubilo läuft noch. Bitte schließen Sie Nubilo und klicken Sie dann auf „Wiederholen“." /SD IDCANCEL IDCANCEL`
+            SetErrorLevel 2
+            Quit
+        ${EndIf}
+    ${Loop}
+!macroend
+
+; The folder must be one the user may write to, as the pictures go there too.
+Function CheckFolder
+    ClearErrors
+    CreateDirectory "$INSTDIR"
+    FileOpen $0 "$INSTDIR\nubilo-setup.probe" w
+    ${If} ${Errors}
+        MessageBox MB_OK|MB_ICONEXCLAMATION \
+            "In den Ordner $INSTDIR können Sie nicht schreiben. Bitte wählen Sie einen Ordner, der Ihnen gehört, etwa in Ihrem Benutzerordner." \
+            /SD IDOK
+        Abort
+    ${EndIf}
+    FileClose $0
+    Delete "$INSTDIR\nubilo-setup.probe"
+FunctionEnd
+
+Section
+    SetOutPath "$INSTDIR"
+    !insertmacro WaitUntilNubiloIsClosed
+    ; An earlier version's uninstaller removes what that version installed, pictures excepted.
+    ${If} ${FileExists} "$INSTDIR\uninstall.exe"
+        ExecWait '"$INSTDIR\uninstall.exe" /S _?=$INSTDIR'
+    ${EndIf}
+    SetOutPath "$INSTDIR"
+    File /r "${SOURCE}\*.*"
+    WriteUninstaller "$INSTDIR\uninstall.exe"
+    CreateShortcut "$SMPROGRAMS\Nubilo.lnk" "$INSTDIR\nubilo.exe" "" "$INSTDIR\nubilo.exe" 0 \
+        "" "" "Meteosat-Satellitenbilder holen und als Animation abspielen"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "Nubilo"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\nubilo.exe,0"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "Die Nubilo-Entwickler"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" ${SIZE}
+    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
+    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+SectionEnd
+
+Section "Uninstall"
+    !insertmacro WaitUntilNubiloIsClosed
+    !include "${FILES}"
+    Delete "$INSTDIR\uninstall.exe"
+    !include "${FOLDERS}"
+    Delete "$SMPROGRAMS\Nubilo.lnk"
+    DeleteRegKey HKCU "${UNINSTALL_KEY}"
+    ; Only an empty folder goes; the pictures and any other file stay, and the user is told where.
+    RMDir "$INSTDIR"
+    ${If} ${FileExists} "$INSTDIR\*.*"
+        DetailPrint "Ihre Bilder und alle eigenen Dateien sind weiterhin im Ordner $INSTDIR."
+        MessageBox MB_OK|MB_ICONINFORMATION \
+            "Nubilo ist entfernt. Ihre Bilder und alle eigenen Dateien sind weiterhin im Ordner $INSTDIR." \
+            /SD IDOK
+    ${EndIf}
+SectionEnd

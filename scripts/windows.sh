@@ -1,0 +1,135 @@
+#!/usr/bin/env bash
+# Makes Nubilo for Windows x86-64, on Debian 12: the program cross-built with mingw-w64, with
+# the DLLs of Qt and of the compiler's runtime that it imports, the plugins it loads, Qt's
+# German texts and the licences of all it carries, in two forms, each with its .sha256:
+#   nubilo-VERSION-windows-x86_64.zip        a folder Nubilo/ that runs wherever it is unpacked
+#   nubilo-VERSION-windows-x86_64-setup.exe  a German setup that installs it for the user
+#                                            running it, without administrator rights
+# Two runs on one commit give the same bytes.
+#
+# The Qt for Windows is the one NUBILO_WINDOWS_QT names; without it, the one that
+# scripts/windows-qt.sh builds once into ~/.cache/nubilo (about 20 minutes).
+#
+# Usage: scripts/windows.sh [OUTPUT_DIR [BUILD_DIR]]
+#   (defaults: dist/ and build-windows/ in the source tree; the build folder is configured for
+#   a release build with this Qt, whatever it was before)
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
+output_dir=${1:-$source_dir/dist}
+build_dir=${2:-$source_dir/build-windows}
+mkdir -p "$output_dir"
+output_dir=$(cd "$output_dir" && pwd)
+start_log windows.log
+
+# The plugins the program loads: the Windows platform, Qt's Windows style, the GIF reader and
+# https through Windows' own TLS (Schannel), so that no OpenSSL is carried.
+QT_PLUGINS=(platforms/qwindows.dll styles/qwindowsvistastyle.dll imageformats/qgif.dll tls/qschannelbackend.dll)
+# Folders whose DLLs are carried; any other DLL the program imports is Windows' own.
+runtime_folders() {
+    local dll
+    echo "$windows_qt/bin"
+    for dll in libstdc++-6.dll libwinpthread-1.dll; do
+        dirname "$(realpath "$("$WINDOWS_CXX" -print-file-name="$dll")")"
+    done
+}
+
+bash "$source_dir/scripts/deps.sh" "${WINDOWS_PACKAGES[@]}"
+# A Qt that NUBILO_WINDOWS_QT names must do; without one, the cache's is made once.
+if [ -z "${NUBILO_WINDOWS_QT:-}" ] && ! find_windows_qt >/dev/null 2>&1; then
+    bash "$source_dir/scripts/windows-qt.sh"
+fi
+windows_qt=$(find_windows_qt)
+echo "Qt for Windows ... $windows_qt"
+# Every time in the packages is the commit's, so that two packages of one commit are the same.
+epoch=$(commit_time "$source_dir")
+configure_windows_build "$source_dir" "$build_dir" "$windows_qt"
+build_stage "building" cmake --build "$build_dir" --parallel "$(nproc)" --target nubilo
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build_dir/CMakeCache.txt")
+name=nubilo-$version-windows-x86_64
+
+staging=$(mktemp -d)
+trap 'rm -rf "$staging"' EXIT
+top=$staging/Nubilo
+
+imported() {
+    x86_64-w64-mingw32-objdump -p "$1" | sed -n 's/^\tDLL Name: //p'
+}
+
+# Carries the DLLs that the program and the plugins import, and what those import in turn,
+# from the folders above; each with the licence of the Debian package it comes from (Qt's,
+# built from Debian's own source, has the notice of Debian's Qt).
+carry_dlls() {
+    local -A carried=()
+    local folders file dll folder found
+    mapfile -t folders < <(runtime_folders)
+    local queue=("$@")
+    while ((${#queue[@]} > 0)); do
+        file=${queue[0]}
+        queue=("${queue[@]:1}")
+        for dll in $(imported "$file"); do
+            [ -z "${carried[${dll,,}]:-}" ] || continue
+            found=""
+            for folder in "${folders[@]}"; do
+                [ -f "$folder/$dll" ] && found=$folder/$dll && break
+            done
+            [ -n "$found" ] || continue
+            carried[${dll,,}]=1
+            cp "$found" "$top/$dll"
+            queue+=("$top/$dll")
+            package=$(dpkg -S "$(realpath "$found")" 2>/dev/null | cut -d: -f1) || package=libqt6core6
+            cp "/usr/share/doc/$package/copyright" "$top/licences/$package.txt"
+        done
+    done
+}
+
+collect() {
+    mkdir -p "$top/translations" "$top/licences"
+    cp "$build_dir/nubilo.exe" "$source_dir/LICENSE" "$top/"
+    local plugin
+    for plugin in "${QT_PLUGINS[@]}"; do
+        mkdir -p "$top/plugins/$(dirname "$plugin")"
+        cp "$windows_qt/plugins/$plugin" "$top/plugins/$plugin"
+    done
+    carry_dlls "$top/nubilo.exe" "${QT_PLUGINS[@]/#/$top/plugins/}"
+    # Qt's own German texts: "Abbrechen" and the other buttons of the message boxes.
+    cp "$(qtpaths6 --query QT_INSTALL_TRANSLATIONS)/qtbase_de.qm" "$top/translations/"
+    # The texts of the licences that the notices name: Qt's LGPL, and the GPL that it and
+    # GCC's runtime library exception build on.
+    cp /usr/share/common-licenses/LGPL-3 "$top/licences/LGPL-3.txt"
+    cp /usr/share/common-licenses/GPL-3 "$top/licences/GPL-3.txt"
+    printf '[Paths]\r\nPrefix = .\r\nPlugins = plugins\r\nTranslations = translations\r\n' >"$top/qt.conf"
+    # The copies may be read-only, as a shared Qt is; the zip keeps the modes of umask 022.
+    chmod -R u=rwX,go=rX "$top"
+    # Stripping writes a time into each file: the commit's.
+    find "$top" -name '*.exe' -o -name '*.dll' | SOURCE_DATE_EPOCH=$epoch xargs x86_64-w64-mingw32-strip --strip-unneeded
+    find "$top" -exec touch --no-dereference --date="@$epoch" {} +
+}
+
+pack_zip() {
+    # Names sorted, times in UTC as the commit's, no extra fields of Unix owners and times.
+    (cd "$staging" && find Nubilo | LC_ALL=C sort | TZ=UTC zip -q -X -9 -@ "$output_dir/$name.zip.new")
+    mv -f "$output_dir/$name.zip.new" "$output_dir/$name.zip"
+}
+
+# The setup needs the list of what it installs, for its uninstaller to remove that and no more.
+pack_setup() {
+    (cd "$top" && find . -type f | LC_ALL=C sort) | sed 's|^\./||; s|/|\\|g; s|.*|Delete "$INSTDIR\\&"|' \
+        >"$staging/files.nsh"
+    (cd "$top" && find . -mindepth 1 -type d | LC_ALL=C sort -r) | sed 's|^\./||; s|/|\\|g; s|.*|RMDir "$INSTDIR\\&"|' \
+        >"$staging/folders.nsh"
+    makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$version" -DSOURCE="$top" -DFILES="$staging/files.nsh" \
+        -DFOLDERS="$staging/folders.nsh" -DSIZE="$(du -sk "$top" | cut -f1)" \
+        -DICON="$source_dir/app/icons/globe.ico" -DOUTFILE="$output_dir/$name-setup.exe.new" \
+        "$source_dir/scripts/windows-setup.nsi"
+    mv -f "$output_dir/$name-setup.exe.new" "$output_dir/$name-setup.exe"
+}
+
+stage "collecting the program, Qt and the runtime" collect
+stage "packing the zip" pack_zip
+stage "making the setup" pack_setup
+(cd "$output_dir" && sha256sum "$name.zip" >"$name.zip.sha256" && sha256sum "$name-setup.exe" >"$name-setup.exe.sha256")
+
+mib() { awk -v bytes="$(stat -c %s "$1")" 'BEGIN { printf "%.1f MiB", bytes / 1048576 }'; }
+echo "zip: $(cd "$output_dir" && pwd)/$name.zip, $(mib "$output_dir/$name.zip") (at most 25 MiB)"
+echo "setup: $(cd "$output_dir" && pwd)/$name-setup.exe, $(mib "$output_dir/$name-setup.exe") (at most 20 MiB)"

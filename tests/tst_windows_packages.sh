@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# Makes the zip and the setup for Windows twice, and tries them under Wine in a fresh Wine
+# profile, as a new user would: the setup installs silently, without administrator rights,
+# waits while Nubilo runs, installs again over the pictures, and its uninstaller leaves only
+# them; the zip's program starts from wherever it is unpacked.
+# Usage: tst_windows_packages.sh SOURCE_DIR BUILD_DIR
+set -euo pipefail
+source_dir=$1
+build_dir=$2
+work=$(mktemp -d)
+source "$source_dir/scripts/common.sh"
+# The packages come from this build, with its Qt.
+export NUBILO_WINDOWS_QT NUBILO_LOG=$work/windows.log
+NUBILO_WINDOWS_QT=$(sed -n 's/^NUBILO_WINDOWS_QT:[A-Z]*=//p' "$build_dir/CMakeCache.txt")
+trap 'wineserver --kill 2>/dev/null; kill "${XVFB_PID:-}" 2>/dev/null; rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+for run in 1 2; do
+    bash "$source_dir/scripts/windows.sh" "$work/dist$run" "$build_dir" >"$work/out" 2>&1 \
+        || { cat "$work/out" "$NUBILO_LOG"; fail "windows.sh"; }
+done
+zip=$(echo "$work"/dist1/nubilo-*-windows-x86_64.zip)
+setup=$(echo "$work"/dist1/nubilo-*-windows-x86_64-setup.exe)
+for file in "$zip" "$setup"; do
+    cmp "$file" "$work/dist2/$(basename "$file")" || fail "two packages of one commit differ"
+    (cd "$work/dist1" && sha256sum -c --quiet "$(basename "$file").sha256") || fail "checksum"
+done
+
+start_xvfb "$work/display"
+export DISPLAY=:$(cat "$work/display")
+use_wine "$work/profile"
+user=$(id -un)
+folder=$WINEPREFIX/drive_c/users/$user/Nubilo
+key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Nubilo'
+entry() { wine reg query "$key" /v "$1" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$1 *REG_[A-Z]* *//p"; }
+# The uninstaller runs on from a copy of itself: wait for Wine's processes to end.
+run() { wine "$@" >/dev/null 2>&1 && wineserver --wait; }
+
+run "$setup" /S || fail "the setup"
+for file in nubilo.exe Qt6Core.dll libstdc++-6.dll plugins/platforms/qwindows.dll translations/qtbase_de.qm \
+    qt.conf uninstall.exe; do
+    [ -f "$folder/$file" ] || fail "the setup did not install $file"
+done
+[ -f "$WINEPREFIX/drive_c/users/$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Nubilo.lnk" ] \
+    || fail "no Start menu entry"
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build_dir/CMakeCache.txt")
+windows_folder="C:\\users\\$user\\Nubilo"
+for value in "DisplayName=Nubilo" "DisplayVersion=$version" "InstallLocation=$windows_folder" \
+    "DisplayIcon=$windows_folder\\nubilo.exe,0" "UninstallString=\"$windows_folder\\uninstall.exe\"" \
+    "QuietUninstallString=\"$windows_folder\\uninstall.exe\" /S" "NoModify=0x1" "NoRepair=0x1"; do
+    [ "$(entry "${value%%=*}")" = "${value#*=}" ] || fail "uninstall entry ${value%%=*} is '$(entry "${value%%=*}")'"
+done
+(($(entry EstimatedSize) > 0)) || fail "no EstimatedSize"
+
+# A picture and a file of the user's own; while Nubilo runs, the setup changes nothing.
+printf 'GIF89a picture' >"$folder/sat070321-1400.gif"
+echo note >"$folder/notes.txt"
+wine "$folder/nubilo.exe" >/dev/null 2>&1 &
+for _ in $(seq 100); do xdotool search --name '^Nubilo 1\.1$' >/dev/null 2>&1 && break; sleep 0.1; done
+xdotool search --name '^Nubilo 1\.1$' >/dev/null || fail "the installed program shows no window"
+before=$(find "$folder" -type f -printf '%p %s %T@\n' | sort)
+status=0
+wine "$setup" /S >/dev/null 2>&1 || status=$?
+[ "$status" = 2 ] || fail "the setup went on while Nubilo ran (status $status)"
+[ "$(find "$folder" -type f -printf '%p %s %T@\n' | sort)" = "$before" ] || fail "the setup changed files while Nubilo ran"
+wineserver --kill
+run "$setup" /S || fail "the setup over an installed Nubilo"
+[ "$(cat "$folder/sat070321-1400.gif")" = "GIF89a picture" ] || fail "installing again changed the picture"
+
+run "$folder/uninstall.exe" /S || fail "the uninstaller"
+[ "$(cd "$folder" && find . -type f | sort)" = "$(printf './notes.txt\n./sat070321-1400.gif')" ] \
+    || fail "the uninstaller left more than the user's files: $(cd "$folder" && find . | tr '\n' ' ')"
+[ -z "$(entry DisplayName)" ] || fail "the uninstall entry is left"
+[ ! -e "$WINEPREFIX/drive_c/users/$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Nubilo.lnk" ] \
+    || fail "the Start menu entry is left"
+
+# Unpacked anywhere, such as a USB stick, the zip's program starts with Qt and its Windows
+# platform and style from its own folder: Wine maps the DLLs it loads from their files.
+unpacked="$work/USB Stick/Nubilo"
+mkdir -p "$work/USB Stick" && (cd "$work/USB Stick" && unzip -q "$zip")
+wine "$unpacked/nubilo.exe" >/dev/null 2>&1 &
+for _ in $(seq 100); do xdotool search --name '^Nubilo 1\.1$' >/dev/null 2>&1 && break; sleep 0.1; done
+xdotool search --name '^Nubilo 1\.1$' >/dev/null || fail "the zip's program shows no window"
+maps=$(sed -n 's/^[^ ]* [^ ]* [^ ]* [^ ]* [^ ]* *\(.*\.dll\)$/\1/p' \
+    "/proc/$(pgrep -f "$unpacked/nubilo.exe" | head -n 1)/maps" | sort -u)
+for file in Qt6Core.dll Qt6Widgets.dll libstdc++-6.dll plugins/platforms/qwindows.dll \
+    plugins/styles/qwindowsvistastyle.dll; do
+    grep -qxF "$unpacked/$file" <<<"$maps" || fail "$file is not loaded from the zip's folder"
+done
+grep -i 'qt6' <<<"$maps" | grep -vF "$unpacked/" && fail "Qt's files from elsewhere"
+echo "PASS"

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Runs a test program of the Windows build under Wine: CTest starts each through it. It runs
+# on Qt's Windows platform, as on a Windows desktop, which Wine draws through X11: here on a
+# virtual X server of its own, so that nothing shows on any screen. Qt's messages go to the
+# output, where CTest collects them.
+# Usage: wine.sh PROFILE DLL_FOLDERS PROGRAM [ARGUMENT...]    (DLL_FOLDERS: colon-separated)
+set -euo pipefail
+source "$(dirname "$0")/../scripts/common.sh"
+use_wine "$1" 1280x1024
+IFS=: read -ra folders <<<"$2"
+shift 2
+path=""
+for folder in "${folders[@]}"; do
+    path+="$(windows_path "$folder");"
+done
+
+display=$(mktemp)
+# Wine's processes end with the test, before its X server does.
+trap 'wineserver --kill 2>/dev/null; kill "$XVFB_PID"; rm -f "$display"' EXIT
+start_xvfb "$display"
+status=0
+DISPLAY=:$(cat "$display") WINEPATH=$path WINEQT_FORCE_STDERR_LOGGING=1 wine "$@" || status=$?
+exit "$status"
