@@ -16,7 +16,7 @@ done
 
 display=$(mktemp)
 # Wine's processes end with the test, before its X server does.
-trap 'wineserver --kill 2>/dev/null; kill "$XVFB_PID"; rm -f "$display"' EXIT
+trap 'wineserver --kill 2>/dev/null; kill "${XVFB_PID:-}" 2>/dev/null; rm -f "$display"' EXIT
 start_xvfb "$display"
 status=0
 DISPLAY=:$(cat "$display") WINEPATH=$path WINEQT_FORCE_STDERR_LOGGING=1 wine "$@" || status=$?
