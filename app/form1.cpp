@@ -7,7 +7,6 @@
 #include "app/windowfont.h"
 #include "archive/gifcheck.h"
 #include "archive/picturefolder.h"
-#include "archive/picturestore.h"
 #include "base/failure.h"
 
 #include <QCloseEvent>
@@ -130,7 +129,7 @@ void Form1::Form_Load(const QString &programFolder)
 {
     DLPfad = PictureFolder::withSeparator(programFolder);
     AnimGo = false;
-    removeStaleTemporaries(DLPfad);
+    PictureFolder::removeStaleTemporaries(DLPfad);
     RefreshFileList();
 }
 
@@ -147,7 +146,7 @@ void Form1::CommandDownload_Click()
         if (!PictureFolder::isStored(path)) {
             const QByteArray picture = fetchPicture();
             checkPicture(picture);
-            storeNewPicture(path, picture);
+            PictureFolder::storeNew(path, picture);
             showMessage(this, Message::Information, QStringLiteral("Download"),
                         QStringLiteral("Satellitenbild wurde erfolgreich geladen.") + LineBreak + path);
         }

@@ -9,19 +9,19 @@
 #include <QImageReader>
 #include <QLocale>
 
-#include <algorithm>
-
 namespace PictureFolder {
 
 namespace {
 
-// Bytes 0x80 to 0xFF of a name that is not valid UTF-8 stand in the text as U+DC80 to U+DCFF,
-// which no valid name decodes to, so such a file keeps its exact name on disk.
-constexpr char16_t EscapeBase = 0xDC00;
-
-bool isEscapedByte(QChar c)
+// Runs one of the system's calls; its refusal becomes a Failure saying in German what failed.
+template<typename Call>
+auto reported(const QString &description, Call call)
 {
-    return c.unicode() >= EscapeBase + 0x80 && c.unicode() <= EscapeBase + 0xFF;
+    try {
+        return call();
+    } catch (const SystemFiles::SystemError &error) {
+        throw Failure(description, error.reason);
+    }
 }
 
 }
@@ -39,43 +39,10 @@ QString pictureName(const QDateTime &localTime)
     return QStringLiteral("sat") + localTime.toString(QStringLiteral("yyMMdd-HHmm")) + QStringLiteral(".gif");
 }
 
-QString decodeName(const QByteArray &bytes)
-{
-    if (std::all_of(bytes.begin(), bytes.end(), [](char byte) { return (byte & 0x80) == 0; }))
-        return QString::fromLatin1(bytes);
-    QString name = QString::fromUtf8(bytes);
-    if (name.toUtf8() == bytes)
-        return name;
-    name.clear();
-    for (const char byte : bytes)
-        name += byte & 0x80 ? QChar(char16_t(EscapeBase + quint8(byte))) : QChar(QLatin1Char(byte));
-    return name;
-}
-
-QByteArray encodeName(const QString &name)
-{
-    if (std::none_of(name.begin(), name.end(), isEscapedByte))
-        return name.toUtf8();
-    QByteArray bytes;
-    qsizetype runStart = 0;
-    for (qsizetype i = 0; i < name.size(); ++i) {
-        if (!isEscapedByte(name[i]))
-            continue;
-        bytes += QStringView(name).sliced(runStart, i - runStart).toUtf8();
-        bytes += char(name[i].unicode() - EscapeBase);
-        runStart = i + 1;
-    }
-    return bytes + QStringView(name).sliced(runStart).toUtf8();
-}
-
 QStringList list(const QString &folder)
 {
-    try {
-        return SystemFiles::pictureNames(folder);
-    } catch (const SystemFiles::SystemError &error) {
-        throw Failure(QStringLiteral("Der Bildordner %1 kann nicht gelesen werden.").arg(folder),
-                      error.reason);
-    }
+    return reported(QStringLiteral("Der Bildordner %1 kann nicht gelesen werden.").arg(folder),
+                    [&] { return SystemFiles::pictureNames(folder); });
 }
 
 bool isStored(const QString &path)
@@ -87,11 +54,7 @@ QImage readPicture(const QString &path)
 {
     const QString failed = QStringLiteral("Das Bild %1 kann nicht angezeigt werden.").arg(path);
     QFile file;
-    try {
-        SystemFiles::openForReading(file, path);
-    } catch (const SystemFiles::SystemError &error) {
-        throw Failure(failed, error.reason);
-    }
+    reported(failed, [&] { SystemFiles::openForReading(file, path); });
 
     QImageReader reader(&file);
     QImage picture = reader.read();
@@ -110,11 +73,20 @@ QImage readPicture(const QString &path)
 
 void remove(const QString &path)
 {
-    try {
-        SystemFiles::remove(path);
-    } catch (const SystemFiles::SystemError &error) {
-        throw Failure(QStringLiteral("Die Datei %1 konnte nicht gelöscht werden.").arg(path), error.reason);
-    }
+    reported(QStringLiteral("Die Datei %1 konnte nicht gelöscht werden.").arg(path),
+             [&] { SystemFiles::remove(path); });
+}
+
+void storeNew(const QString &path, const QByteArray &bytes)
+{
+    const QString failed = QStringLiteral("Die Datei %1 konnte nicht geschrieben werden.").arg(path);
+    if (!reported(failed, [&] { return SystemFiles::storeNew(path, bytes); }))
+        throw Failure(failed, QStringLiteral("Eine Datei dieses Namens ist inzwischen vorhanden."));
+}
+
+void removeStaleTemporaries(const QString &folder)
+{
+    SystemFiles::removeStaleTemporaries(folder);
 }
 
 }

@@ -38,7 +38,7 @@ void remove(const QString &path);
 // nothing behind either; a failure to record the new name on the disk leaves the picture.
 bool storeNew(const QString &path, const QByteArray &bytes);
 
-// As removeStaleTemporaries() of picturestore.h: storeNew's temporaries left by a crash.
+// As PictureFolder::removeStaleTemporaries(): storeNew's temporaries left by a crash.
 void removeStaleTemporaries(const QString &folder);
 
 // storeNew names its temporaries TemporaryPrefix + six letters or digits + TemporarySuffix;

@@ -1,6 +1,6 @@
 #include "archive/systemfiles.h"
 
-#include "archive/picturefolder.h"
+#include "archive/filenames.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -32,7 +32,7 @@ SystemError lastError()
 // Names are bytes on disk; a name that is not UTF-8 travels as text that encodes back to them.
 QByteArray onDisk(const QString &path)
 {
-    return PictureFolder::encodeName(path);
+    return FileNames::encodeName(path);
 }
 
 using Folder = std::unique_ptr<DIR, int (*)(DIR *)>;
@@ -106,7 +106,7 @@ QStringList pictureNames(const QString &folder)
     QStringList result;
     result.reserve(qsizetype(starts.size()));
     for (const size_t start : starts)
-        result.append(PictureFolder::decodeName(
+        result.append(FileNames::decodeName(
             QByteArray::fromRawData(all + start, qsizetype(std::strlen(all + start)))));
     return result;
 }

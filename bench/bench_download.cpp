@@ -4,7 +4,7 @@
 
 #include "archive/gifcheck.h"
 #include "archive/picturefetcher.h"
-#include "archive/picturestore.h"
+#include "archive/picturefolder.h"
 #include "base/failure.h"
 #include "support/gifwriter.h"
 #include "support/httpserver.h"
@@ -58,7 +58,7 @@ int fetchAndStore(int argc, char **argv)
         PictureFetcher fetcher(QUrl(QString::fromLocal8Bit(argv[2])), PictureFetcher::RequestTimeout);
         const QByteArray body = fetcher.fetch();
         checkPicture(body);
-        storeNewPicture(QString::fromLocal8Bit(argv[3]), body);
+        PictureFolder::storeNew(QString::fromLocal8Bit(argv[3]), body);
     } catch (const Failure &failure) {
         std::fprintf(stderr, "%s %s\n", qPrintable(failure.description()), qPrintable(failure.reason()));
         return 1;
@@ -177,7 +177,7 @@ int main(int argc, char *argv[])
         for (int round = 0; round < rounds; ++round) {
             // Taking turns spreads any drift of the machine evenly over both.
             for (const bool isOurs : { true, false }) {
-                QFile::remove(target);   // storeNewPicture never replaces a file
+                QFile::remove(target);   // PictureFolder::storeNew never replaces a file
                 const Sample sample = runMeasured(isOurs ? ours : curl);
                 (isOurs ? oursWall : curlWall).push_back(sample.wallMs);
                 (isOurs ? oursPeak : curlPeak).push_back(sample.peakMiB);

@@ -131,6 +131,36 @@ void BoxAnswerer::dismiss(QPointer<QMessageBox> box)
         box->reject();
 }
 
+ExpectedBox errorBox(const QString &description, const QString &reason)
+{
+    return { QMessageBox::Critical, QStringLiteral("Fehler"), description, QMessageBox::Ok, {}, reason };
+}
+
+QString boxDifference(const SeenBox &seen, const ExpectedBox &expected)
+{
+    QStringList differences;
+    const auto compare = [&](const char *what, const QString &actual, const QString &wanted) {
+        if (actual != wanted)
+            differences << QStringLiteral("%1 is \"%2\", not \"%3\"").arg(QLatin1String(what), actual, wanted);
+    };
+    compare("icon", QString::number(int(seen.icon)), QString::number(int(expected.icon)));
+    compare("title", seen.title, expected.title);
+    compare("buttons", QString::number(int(seen.buttons)), QString::number(int(expected.buttons)));
+    if (!expected.buttonTexts.isEmpty())
+        compare("button texts", seen.buttonTexts.join(u'|'), expected.buttonTexts.join(u'|'));
+    if (!expected.reason) {
+        compare("text", seen.text, expected.text);
+    } else {
+        const qsizetype lineBreak = seen.text.indexOf(QStringLiteral("\r\n"));
+        compare("first line", seen.text.left(lineBreak), expected.text);
+        const QString reason = lineBreak < 0 ? QString() : seen.text.mid(lineBreak + 2);
+        if (expected.reason->isEmpty() ? reason.isEmpty() || reason.contains(u'\n') : reason != *expected.reason)
+            differences << QStringLiteral("the reason is \"%1\", not \"%2\"")
+                               .arg(reason, expected.reason->isEmpty() ? QStringLiteral("one line") : *expected.reason);
+    }
+    return differences.join(QStringLiteral("; "));
+}
+
 QStringList openTopLevelWindows(const QWidget *except)
 {
     QStringList open;

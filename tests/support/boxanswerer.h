@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <optional>
 
 // What a message box showed when it appeared.
 struct SeenBox
@@ -19,6 +20,26 @@ struct SeenBox
     QMessageBox::StandardButtons buttons;
     QStringList buttonTexts;   // texts of the standard buttons (with any '&'), in ascending enum order
 };
+
+// The box a test expects. With a `reason`, `text` is only the first line, what failed, and
+// the system's reason must follow on the next line: exactly that reason, or where it is given
+// empty, any. `buttonTexts` are compared where given.
+struct ExpectedBox
+{
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QString title;
+    QString text;
+    QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+    QStringList buttonTexts = {};
+    std::optional<QString> reason = {};
+};
+
+// The "Fehler" box of a failed operation.
+ExpectedBox errorBox(const QString &description, const QString &reason = {});
+
+// How a seen box differs from the expected one, or an empty text if it does not:
+// QCOMPARE(boxDifference(seen, expected), QString()) names the difference when it fails.
+QString boxDifference(const SeenBox &seen, const ExpectedBox &expected);
 
 // Answers real modal message boxes from a test: a timer looks for the active modal
 // widget, records each box once and presses the queued button with a real mouse click.
