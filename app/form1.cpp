@@ -67,7 +67,7 @@ Form1::Form1(const Seams &seams)
       Inet1(new PictureFetcher(seams.pictureAddress, seams.fetchTimeout, this)),
       m_platform(seams.platform ? seams.platform : new Platform(this))
 {
-    setWindowTitle(QStringLiteral("Nubilo 1.1"));
+    setWindowTitle(QStringLiteral("Nubilo " NUBILO_VERSION));
     QIcon icon;
     icon.addFile(QStringLiteral(":/icons/globe32.xpm"));
     icon.addFile(QStringLiteral(":/icons/globe16.xpm"));

@@ -8,7 +8,7 @@ QString infoText()
     // The description is worded and broken as it has always been shown, "ZAMG ." and
     // "MehrereSatellitenbilder" included: kept on purpose, please do not correct them.
     const QStringList pieces = {
-        QStringLiteral("Nubilo 1.1") + lineBreak,
+        QStringLiteral("Nubilo " NUBILO_VERSION) + lineBreak,
         QStringLiteral("Sammelt METEOSAT-Satellitenbilder und spielt sie als Animation ab."),
         QStringLiteral("Freie Software unter der MIT-Lizenz (siehe Datei LICENSE)."),
         QStringLiteral("Ohne jede Gewährleistung: Benutzung auf eigene Gefahr."),
