@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Start-up of the prebuilt bundle beside the program built here on the system's Qt: the time
 # from starting the program to its window being mapped, on a virtual X server, each program
-# from a folder of its own with the same four pictures, alternately, after one warm-up run
+# from a folder of its own with the same sample pictures, alternately, after one warm-up run
 # each. Prints the medians and their ratio.
 #
 # Usage: bench/bench_startup.sh BUILD_DIR BUNDLE.tar.xz [ROUNDS]    (default: 15 rounds)
 set -euo pipefail
-source "$(dirname "$0")/../scripts/common.sh"
+source "$(dirname "$0")/../scripts/lib/headless.sh"
 build_dir=$(cd "$1" && pwd)
 tarball=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
 rounds=${3:-15}
@@ -14,17 +14,15 @@ work=$(mktemp -d)
 pids=()
 trap 'kill "${pids[@]}" 2>/dev/null; rm -rf "$work"' EXIT
 
-pictures=(sat261207-0900.gif sat261207-1000.gif sat261207-1100.gif sat261207-1200.gif)
 mkdir "$work/source"
 cp "$build_dir/nubilo" "$work/source/"
-"$build_dir/tests/nubilo_makesamples" "$work/source" "${pictures[@]}"
+"$build_dir/tools/nubilo_makesamples" "$work/source"
 tar -xJf "$tarball" -C "$work"
 bundle=$(echo "$work"/nubilo-*/)
 cp "$work/source"/sat*.gif "$bundle"
 
-Xvfb -displayfd 3 -nolisten tcp 3>"$work/display" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+start_xvfb "$work/display"
+pids+=("$XVFB_PID")
 export DISPLAY=:$(cat "$work/display")
 
 # xev reports every window mapped on the screen; without a window manager the program's

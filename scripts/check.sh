@@ -6,9 +6,10 @@
 # where a silent fault such as an index past the end or a leak fails its test, and runs them.
 #
 # Usage: scripts/check.sh [--windows | --hardened]    (only that stage)
-# The Qt for Windows: NUBILO_WINDOWS_QT, or the one scripts/windows-qt.sh made.
+# The Qt for Windows: NUBILO_WINDOWS_QT, or the one packaging/windows/make-qt.sh made.
 set -euo pipefail
-source "$(dirname "$0")/common.sh"
+source "$(dirname "$0")/lib/stages.sh"
+source "$(dirname "$0")/lib/windows.sh"
 cd "$(dirname "$0")/.."
 
 release=true windows=true hardened=true
@@ -37,7 +38,7 @@ if $windows; then
         ctest --test-dir build-windows --output-on-failure
     else
         echo "Windows stage ... skipped: $(find_windows_qt 2>&1 >/dev/null); to run it, set" \
-            "NUBILO_WINDOWS_QT to a Qt for Windows of this version, or make one with scripts/windows-qt.sh"
+            "NUBILO_WINDOWS_QT to a Qt for Windows of this version, or make one with packaging/windows/make-qt.sh"
     fi
 fi
 if $hardened; then

@@ -7,7 +7,8 @@
 #
 # Usage: scripts/deps.sh [--tests] [PACKAGE...]    (PACKAGE: more Debian packages)
 set -euo pipefail
-source "$(dirname "$0")/common.sh"
+source "$(dirname "$0")/lib/userinstall.sh"
+source "$(dirname "$0")/lib/stages.sh"
 start_log deps.log
 
 # A throwaway CMake project tells what the build would find: the compiler CMake picks, and

@@ -6,7 +6,8 @@
 # Usage: scripts/install.sh [BUILD_DIR]    (default: build/ in the source tree, made on
 # first use; an existing build folder is built as it is configured)
 set -euo pipefail
-source "$(dirname "$0")/common.sh"
+source "$(dirname "$0")/lib/userinstall.sh"
+source "$(dirname "$0")/lib/stages.sh"
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 build_dir=${1:-$source_dir/build}
 start_log install.log

@@ -4,7 +4,7 @@
 #
 # Usage: scripts/start.sh [BUILD_DIR]    (passed on to install.sh)
 set -euo pipefail
-source "$(dirname "$0")/common.sh"
+source "$(dirname "$0")/lib/userinstall.sh"
 
 bash "$(dirname "$0")/install.sh" "$@"
 

@@ -3,7 +3,8 @@
 # program (with the bundle's Qt), the command, the menu entry, the icons and the software
 # centres' description. Every picture, and any other file in ~/Nubilo, stays.
 set -euo pipefail
-source "$(dirname "$0")/common.sh"
+source "$(dirname "$0")/lib/userinstall.sh"
+source "$(dirname "$0")/lib/stages.sh"
 
 rm -f "$NUBILO_DIR/nubilo" "$NUBILO_DIR/LICENSE" "$NUBILO_DIR/qt.conf" \
     "$DATA_HOME/applications/nubilo.desktop" "$DATA_HOME/metainfo/$METAINFO"
@@ -13,9 +14,10 @@ rmdir "$DATA_HOME/metainfo" 2>/dev/null || true
 if [ "$(readlink "$BIN_HOME/nubilo" 2>/dev/null)" = "$NUBILO_DIR/nubilo" ]; then
     rm -f "$BIN_HOME/nubilo"
 fi
-for size in "${ICON_SIZES[@]}"; do
-    folder=$DATA_HOME/icons/hicolor/${size}x$size
-    rm -f "$folder/apps/nubilo.png"
+for icon in "$DATA_HOME"/icons/hicolor/*/apps/nubilo.png; do
+    [ -e "$icon" ] || continue
+    rm -f "$icon"
+    folder=$(dirname "$(dirname "$icon")")
     rmdir --ignore-fail-on-non-empty "$folder/apps" "$folder" 2>/dev/null || true
 done
 refresh_caches

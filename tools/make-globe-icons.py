@@ -4,8 +4,9 @@ PNG files at the usual sizes of the desktop's hicolor icon theme, and a Windows
 icon file of some of them for the program file.
 
 Run from the repository root:  python3 tools/make-globe-icons.py
-Writes app/icons/globe32.xpm, app/icons/globe16.xpm, app/icons/globeN.png
-for N in PNG_SIZES and app/icons/globe.ico.  Standard library only; the output
+Writes app/icons/globe32.xpm and app/icons/globe16.xpm, which the window compiles
+in, and data/icons/globeN.png for N in PNG_SIZES and data/icons/globe.ico, which
+the desktop and Windows read.  Standard library only; the output
 is deterministic, so re-running it gives identical files.
 """
 
@@ -281,6 +282,8 @@ def main():
         with open(path, "w", encoding="ascii", newline="\n") as f:
             f.write(xpm_text(name + "_xpm", rows))
         print("wrote", path)
+    outdir = os.path.join("data", "icons")
+    os.makedirs(outdir, exist_ok=True)
     pngs = {}
     for size in PNG_SIZES:
         radius, share, glint, sub = png_job(size)

@@ -1,29 +1,31 @@
 #!/usr/bin/env bash
 # Takes a screenshot of Nubilo for Windows playing an animation: the program from the zip that
-# scripts/windows.sh makes, with four sample pictures, under Wine in a fresh Wine profile, on a
+# packaging/windows/make-packages.sh makes, with the sample pictures, under Wine in a fresh Wine profile, on a
 # small Windows desktop in a virtual X server.
 #
-# Usage: scripts/screenshot-windows.sh BUILD_DIR ZIP OUTPUT.png
-#   (BUILD_DIR: a Linux build, whose tests/nubilo_makesamples draws the samples)
+# Usage: tools/screenshot-windows.sh BUILD_DIR ZIP OUTPUT.png
+#   (BUILD_DIR: a Linux build, whose tools/nubilo_makesamples draws the samples)
 set -euo pipefail
-source "$(dirname "$0")/common.sh"
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
+source "$source_dir/scripts/lib/headless.sh"
+source "$source_dir/scripts/lib/windows.sh"
 if [ "$#" -ne 3 ]; then
     echo "usage: $0 BUILD_DIR ZIP OUTPUT.png" >&2
     exit 2
 fi
-makesamples=$(cd "$1" && pwd)/tests/nubilo_makesamples
+makesamples=$(cd "$1" && pwd)/tools/nubilo_makesamples
 zip=$(realpath "$2")
 output=$(realpath -m "$3")
 work=$(mktemp -d)
 trap 'wineserver --kill 2>/dev/null; kill "${XVFB_PID:-}" 2>/dev/null; rm -rf "$work"' EXIT
-bash "$(dirname "$0")/deps.sh" "${WINDOWS_TEST_PACKAGES[@]}" imagemagick >/dev/null
+bash "$source_dir/scripts/deps.sh" "${WINDOWS_TEST_PACKAGES[@]}" imagemagick >/dev/null
 
 desktop=(800 480)
 use_wine "$work/profile" "${desktop[0]}x${desktop[1]}"
 start_xvfb "$work/display"
 export DISPLAY=:$(cat "$work/display")
 (cd "$work" && unzip -q "$zip")
-"$makesamples" "$work/Nubilo" sat261207-0900.gif sat261207-1000.gif sat261207-1100.gif sat261207-1200.gif
+"$makesamples" "$work/Nubilo"
 (cd "$work/Nubilo" && exec wine ./nubilo.exe) >/dev/null 2>&1 &
 disown
 for _ in $(seq 100); do xdotool search --name 'Wine desktop' >/dev/null 2>&1 && break; sleep 0.1; done

@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Makes the prebuilt bundle: the program built for release, with the Qt libraries, plugins
 # and German translations it uses and every further library that a desktop system cannot be
-# counted on to have (scripts/system-libraries.txt names the others), packed reproducibly
+# counted on to have (system-libraries.txt beside this names the others), packed reproducibly
 # as nubilo-VERSION-linux-x86_64.tar.xz with its .sha256. Its install.sh installs it for
 # one user, without building and without root.
 #
-# Usage: scripts/bundle.sh [OUTPUT_DIR]    (default: dist/ in the source tree)
+# Usage: packaging/linux/make-bundle.sh [OUTPUT_DIR]    (default: dist/ in the source tree)
 set -euo pipefail
-source "$(dirname "$0")/common.sh"
-source_dir=$(cd "$(dirname "$0")/.." && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+source_dir=$(cd "$here/../.." && pwd)
+source "$source_dir/scripts/lib/stages.sh"
+source "$source_dir/scripts/lib/packaging.sh"
 output_dir=${1:-$source_dir/dist}
 build_dir=$source_dir/build-bundle
 start_log bundle.log
@@ -23,14 +25,14 @@ bash "$source_dir/scripts/deps.sh" xz-utils
 epoch=$(commit_time "$source_dir")
 stage "configuring" cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DNUBILO_BUNDLE=ON
 build_stage "building" cmake --build "$build_dir" --parallel "$(nproc)" --target nubilo
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build_dir/CMakeCache.txt")
+version=$(project_version "$build_dir")
 name=nubilo-$version-linux-x86_64.tar.xz
 
 staging=$(mktemp -d)
 trap 'rm -rf "$staging"' EXIT
 top=$staging/nubilo-$version
 
-mapfile -t system_libraries < <(sed -e 's/#.*//' "$source_dir/scripts/system-libraries.txt" | tr -s ' \t' '\n\n' | sed '/^$/d')
+mapfile -t system_libraries < <(sed -e 's/#.*//' "$here/system-libraries.txt" | tr -s ' \t' '\n\n' | sed '/^$/d')
 is_system_library() {
     local pattern
     for pattern in "${system_libraries[@]}"; do
@@ -39,34 +41,25 @@ is_system_library() {
     done
     return 1
 }
-needed() {
+needed_libraries() {
     readelf -d "$1" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'
 }
-
-# Carries what the program and the plugins need, and what that needs in turn, except the
-# system's libraries and what only those need.
-carry_libraries() {
-    local -A path_of=() carried=()
+# Where the system's loader finds each library that the program and the plugins need, as ldd
+# tells it for them.
+declare -A library_path=()
+find_libraries() {
     local file soname arrow path rest
     for file in "$@"; do
         while read -r soname arrow path rest; do
-            [ "$arrow" = "=>" ] && path_of[$soname]=$path
+            [ "$arrow" = "=>" ] && library_path[$soname]=$path
         done < <(ldd "$file")
     done
-    local queue=("$@")
-    while ((${#queue[@]} > 0)); do
-        file=${queue[0]}
-        queue=("${queue[@]:1}")
-        for soname in $(needed "$file"); do
-            if [ -n "${carried[$soname]:-}" ] || is_system_library "$soname"; then
-                continue
-            fi
-            [ -n "${path_of[$soname]:-}" ] || { echo "$file needs $soname, which ldd did not find" >&2; return 1; }
-            carried[$soname]=1
-            cp -L "${path_of[$soname]}" "$top/runtime/lib/$soname"
-            queue+=("$top/runtime/lib/$soname")
-        done
-    done
+}
+# The library to carry for a name, except the system's libraries.
+locate_library() {
+    is_system_library "$1" && return 0
+    [ -n "${library_path[$1]:-}" ] || { echo "$1 is needed, and ldd did not find it" >&2; return 1; }
+    echo "${library_path[$1]}"
 }
 
 # The newest version of a symbol family (GLIBC, GLIBCXX) that any file of the bundle needs.
@@ -89,15 +82,20 @@ collect() {
         mkdir -p "$top/runtime/plugins/$(dirname "$plugin")"
         cp "$plugins/$plugin" "$top/runtime/plugins/$plugin"
     done
-    carry_libraries "$top/nubilo" "${QT_PLUGINS[@]/#/$top/runtime/plugins/}"
+    local carried=("$top/nubilo" "${QT_PLUGINS[@]/#/$top/runtime/plugins/}")
+    find_libraries "${carried[@]}"
+    carry_dependencies needed_libraries locate_library "$top/runtime/lib" "${carried[@]}"
     # Qt's own German texts: "Abbrechen" and the other buttons of the message boxes.
     cp "$translations/qtbase_de.qm" "$top/runtime/translations/"
     printf '[Paths]\nPrefix = runtime\nLibraries = lib\nPlugins = plugins\nTranslations = translations\n' \
         >"$top/qt.conf"
     newest_version GLIBC >"$top/runtime/needs-glibc"
 
-    cp "$source_dir/scripts/bundle-install.sh" "$top/install.sh"
-    cp "$source_dir/scripts/uninstall.sh" "$source_dir/scripts/common.sh" "$top/"
+    # The installer and the uninstaller, with the parts of the scripts' library they use.
+    cp "$here/bundle-install.sh" "$top/install.sh"
+    cp "$source_dir/scripts/uninstall.sh" "$top/"
+    mkdir "$top/lib"
+    cp "$source_dir/scripts/lib/userinstall.sh" "$source_dir/scripts/lib/stages.sh" "$top/lib/"
 }
 
 pack() {
@@ -114,9 +112,7 @@ pack() {
 stage "collecting the program, Qt and the libraries" collect
 stage "packing" pack
 
-mib() { awk -v bytes="$1" 'BEGIN { printf "%.1f MiB", bytes / 1048576 }'; }
-packed=$(stat -c %s "$output_dir/$name")
-installed=$(du -sb --exclude=install.sh --exclude=uninstall.sh --exclude=common.sh "$top" | cut -f1)
+installed=$(du -scb "$top"/{nubilo,LICENSE,qt.conf,runtime,share} | awk 'END { printf "%.1f MiB", $1 / 1048576 }')
 glibcxx=$(newest_version GLIBCXX)
 case $glibcxx in
 3.4.29) gcc=11 ;;
@@ -126,6 +122,6 @@ case $glibcxx in
 *) gcc="" ;;
 esac
 echo "bundle: $(cd "$output_dir" && pwd)/$name"
-echo "size: $(mib "$packed") packed (at most 25 MiB), $(mib "$installed") installed (at most 80 MiB)"
+echo "size: $(mib "$output_dir/$name") packed (at most 25 MiB), $installed installed (at most 80 MiB)"
 echo "runs on: x86-64 Linux with glibc $(cat "$top/runtime/needs-glibc") or newer and the C++ runtime of" \
     "${gcc:+GCC $gcc or newer (}GLIBCXX_$glibcxx${gcc:+)}, on an X11 or Wayland desktop"

@@ -1,17 +1,17 @@
-#!/usr/bin/env bash
 # Take a screenshot of Nubilo playing an animation, on a virtual X server.
 #
-# Usage: scripts/screenshot.sh <build-dir> <output.png> [desktop-font]
+# Usage: tools/screenshot.sh <build-dir> <output.png> [desktop-font]
 #
 # desktop-font, e.g. "DejaVu Sans,12" (family, points), is handed to the program the way a
 # KDE desktop hands over its font (Qt's built-in KDE theme reading kdeglobals), to see the
 # window with a larger desktop font. Without it the program gets Qt's default, Sans Serif 9.
 #
 # The program runs from a fresh temporary folder holding a copy of the
-# executable and a few sample pictures, so nothing of the caller's (pictures,
+# executable and the sample pictures, so nothing of the caller's (pictures,
 # settings) ends up in the shot and the result is the same on every machine.
 set -euo pipefail
-source "$(dirname "$0")/common.sh"
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
+source "$source_dir/scripts/lib/headless.sh"
 
 if [ "$#" -lt 2 ] || [ "$#" -gt 3 ]; then
     echo "usage: $0 <build-dir> <output.png> [desktop-font]" >&2
@@ -22,9 +22,7 @@ BUILD_DIR=$(cd "$1" && pwd)
 OUTPUT=$2
 DESKTOP_FONT=${3:-}
 PROGRAM="$BUILD_DIR/nubilo"
-MAKESAMPLES="$BUILD_DIR/tests/nubilo_makesamples"
-WINDOW_NAME="Nubilo 1.1"
-SAMPLES=(sat261207-0900.gif sat261207-1000.gif sat261207-1100.gif sat261207-1200.gif)
+MAKESAMPLES="$BUILD_DIR/tools/nubilo_makesamples"
 
 log() { echo "screenshot: $*" >&2; }
 
@@ -34,24 +32,7 @@ for f in "$PROGRAM" "$MAKESAMPLES"; do
         exit 1
     fi
 done
-
-# --- tools -----------------------------------------------------------------
-# Install only what is missing, so a prepared machine never touches apt.
-missing=()
-for pkg in xvfb xauth xdotool imagemagick; do
-    if ! dpkg -s "$pkg" >/dev/null 2>&1; then
-        missing+=("$pkg")
-    fi
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-    SUDO=()
-    if [ "$(id -u)" -ne 0 ]; then
-        SUDO=(sudo)
-    fi
-    log "installing ${missing[*]}"
-    "${SUDO[@]}" apt-get update
-    "${SUDO[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
-fi
+bash "$source_dir/scripts/deps.sh" xvfb xdotool imagemagick >&2
 
 # --- cleanup ---------------------------------------------------------------
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/nubilo-shot.XXXXXX")
@@ -86,44 +67,11 @@ trap 'exit 143' TERM
 RUN_DIR="$WORK/run"
 mkdir -p "$RUN_DIR"
 cp "$PROGRAM" "$RUN_DIR/nubilo"
-"$MAKESAMPLES" "$RUN_DIR" "${SAMPLES[@]}"
+"$MAKESAMPLES" "$RUN_DIR"
 
 # --- virtual X server ------------------------------------------------------
-export XAUTHORITY="$WORK/Xauthority"
-touch "$XAUTHORITY"
-cookie=$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')
-
-display_free() {
-    [ ! -e "/tmp/.X$1-lock" ] && [ ! -e "/tmp/.X11-unix/X$1" ]
-}
-
-DISPLAY_NUM=""
-for n in $(seq 97 150); do
-    display_free "$n" || continue
-    xauth -q add ":$n" . "$cookie"
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp -auth "$XAUTHORITY" \
-        >"$WORK/xvfb.log" 2>&1 &
-    XVFB_PID=$!
-    # Wait until the server answers; if it died, someone took the display
-    # between the check and the start, so try the next one.
-    for _ in $(seq 1 100); do
-        if DISPLAY=":$n" xdotool getdisplaygeometry >/dev/null 2>&1; then
-            DISPLAY_NUM=$n
-            break
-        fi
-        kill -0 "$XVFB_PID" 2>/dev/null || break
-        sleep 0.1
-    done
-    [ -n "$DISPLAY_NUM" ] && break
-    stop "$XVFB_PID"
-    XVFB_PID=""
-done
-if [ -z "$DISPLAY_NUM" ]; then
-    log "could not start Xvfb"
-    cat "$WORK/xvfb.log" >&2 || true
-    exit 1
-fi
-export DISPLAY=":$DISPLAY_NUM"
+start_xvfb "$WORK/display" 1024x768
+export DISPLAY=":$(cat "$WORK/display")"
 log "Xvfb on $DISPLAY"
 
 # --- the program -----------------------------------------------------------
@@ -146,8 +94,8 @@ fi
 ) >"$WORK/program.log" 2>&1 &
 APP_PID=$!
 
-if ! WIN_IDS=$(timeout 30 xdotool search --sync --onlyvisible --name "$WINDOW_NAME"); then
-    log "window \"$WINDOW_NAME\" did not appear"
+if ! WIN_IDS=$(timeout 30 xdotool search --sync --onlyvisible --name '^Nubilo '); then
+    log "the window \"Nubilo\" did not appear"
     cat "$WORK/program.log" >&2 || true
     exit 1
 fi

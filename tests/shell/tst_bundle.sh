@@ -9,15 +9,15 @@ build_dir=$2
 work=$(mktemp -d)
 export HOME=$work/home
 unset XDG_DATA_HOME XDG_CACHE_HOME NUBILO_LOG
-source "$source_dir/scripts/common.sh"
+source "$source_dir/scripts/lib/headless.sh"
 pids=()
 trap 'kill "${pids[@]}" 2>/dev/null; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # Made in a home of its own (its log, the packages it installs), so the user's starts empty.
 for run in 1 2; do
-    HOME=$work/maker bash "$source_dir/scripts/bundle.sh" "$work/dist$run" >"$work/out" 2>&1 \
-        || { cat "$work/out"; fail "bundle.sh"; }
+    HOME=$work/maker bash "$source_dir/packaging/linux/make-bundle.sh" "$work/dist$run" >"$work/out" 2>&1 \
+        || { cat "$work/out"; fail "make-bundle.sh"; }
 done
 tarball=$(cd "$work/dist1" && echo nubilo-*-linux-x86_64.tar.xz)
 cmp "$work/dist1/$tarball" "$work/dist2/$tarball" || fail "two bundles of one commit differ"
@@ -45,9 +45,8 @@ printf 'GIF89a picture' >"$HOME/Nubilo/sat070321-1400.gif"
 # Started from a clean environment, and from one that points Qt at the system's plugins and
 # asks for Wayland, which the bundle lacks, the program maps Qt's libraries, its plugins and
 # its German texts from its own folder only. Neither has a session bus, nor starts one.
-Xvfb -displayfd 3 -nolisten tcp 3>"$work/display" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+start_xvfb "$work/display"
+pids+=("$XVFB_PID")
 system_plugins=$(qtpaths6 --query QT_INSTALL_PLUGINS)
 for session in "" "QT_PLUGIN_PATH=$system_plugins QT_QPA_PLATFORMTHEME=gtk3 QT_QPA_PLATFORM=wayland"; do
     # shellcheck disable=SC2086 # the session's variables, one word each

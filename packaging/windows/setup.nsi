@@ -4,7 +4,7 @@
 ; version, replaces the program's files only; the uninstaller removes them, the Start menu
 ; entry and the entry in the list of installed programs, and keeps every other file.
 ;
-; scripts/windows.sh builds it with makensis and these definitions:
+; make-packages.sh builds it with makensis and these definitions:
 ;   VERSION  the program's version        SOURCE   the folder Nubilo/ of the zip
 ;   FILES    the lines that delete each of its files, FOLDERS those that remove its folders
 ;   SIZE     its size in KiB               ICON     the globe      OUTFILE  the setup to write

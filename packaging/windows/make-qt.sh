@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
-# Builds the Qt for Windows x86-64 that scripts/windows.sh and the Windows stage of
+# Builds the Qt for Windows x86-64 that make-packages.sh and the Windows stage of
 # scripts/check.sh build Nubilo against: Qt's base module (Core, Gui, Widgets, Network, Test
 # and the plugins) from Debian's own source package of the system's Qt, cross-compiled with
 # mingw-w64 (POSIX threads), as shared libraries, release. About 20 minutes on two cores,
 # 1.2 GB of work space (removed afterwards) and 70 MB for the result.
 #
-# Usage: scripts/windows-qt.sh [PREFIX]    (default: ~/.cache/nubilo/qt-VERSION-windows-x86_64)
+# Usage: packaging/windows/make-qt.sh [PREFIX]    (default: ~/.cache/nubilo/qt-VERSION-windows-x86_64)
 set -euo pipefail
-source "$(dirname "$0")/common.sh"
-source_dir=$(cd "$(dirname "$0")/.." && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+source_dir=$(cd "$here/../.." && pwd)
+source "$source_dir/scripts/lib/stages.sh"
+source "$source_dir/scripts/lib/windows.sh"
 start_log windows-qt.log
 
 TRIPLE=x86_64-w64-mingw32
@@ -43,10 +45,11 @@ fetch_source() {
     (cd "$work" && dpkg-source --no-check -x qt6-base_*.dsc "$source")
 }
 
-# Two changes for a Windows target. Debian's source leaves out Wacom's tablet headers, which
-# the Windows platform plugin includes: Wine's LGPL headers of the same interface take their
-# place, from Debian's libwine-dev (downloaded, not installed). And Qt 6.4.2 fails to link
-# the Windows platform plugin without direct2d; a guard makes it link either way.
+# Two changes for a Windows target, in qt-patches/. Debian's source leaves out Wacom's tablet
+# headers, which the Windows platform plugin includes: Wine's LGPL headers of the same
+# interface take their place, from Debian's libwine-dev (downloaded, not installed), behind a
+# small wrapper. And Qt 6.4.2 fails to link the Windows platform plugin without direct2d; a
+# guard makes it link either way.
 patch_source() {
     (cd "$work" && apt-get download libwine-dev)
     mkdir -p "$work/wine" "$source/src/3rdparty/wintab"
@@ -54,28 +57,10 @@ patch_source() {
         ./usr/include/wine/wine/windows/wintab.h ./usr/include/wine/wine/windows/pktdef.h
     cp "$work/wine/usr/include/wine/wine/windows/wintab.h" "$source/src/3rdparty/wintab/wine_wintab.h"
     cp "$work/wine/usr/include/wine/wine/windows/pktdef.h" "$source/src/3rdparty/wintab/pktdef.h"
-    cat >"$source/src/3rdparty/wintab/wintab.h" <<'EOF'
-/* Wine's wintab.h (LGPL-2.1+, the same Wintab 1.1 interface) in place of Wacom's, which
- * Debian's source leaves out; made usable with the mingw-w64 headers. */
-#ifndef NUBILO_WINTAB_WRAPPER_H
-#define NUBILO_WINTAB_WRAPPER_H
-#include <windows.h>
-#ifndef DECL_WINELIB_TYPE_AW
-#  define DECL_WINELIB_TYPE_AW(type) typedef __MINGW_NAME_AW(type) type;
-#endif
-#ifndef WINELIB_NAME_AW
-#  define WINELIB_NAME_AW(name) __MINGW_NAME_AW(name)
-#endif
-#include "wine_wintab.h"
-#ifndef API
-#  define API WINAPI
-#endif
-#endif
-EOF
-    sed -i 's/^#if QT_CONFIG(directwrite3)$/#if QT_CONFIG(directwrite3) \&\& QT_CONFIG(direct2d)/' \
-        "$source/src/plugins/platforms/windows/qwindowsintegration.cpp"
-    [ "$(grep -c 'QT_CONFIG(directwrite3) && QT_CONFIG(direct2d)' \
-        "$source/src/plugins/platforms/windows/qwindowsintegration.cpp")" = 2 ]
+    local change
+    for change in "$here"/qt-patches/*.patch; do
+        patch -p1 --forward -d "$source" <"$change"
+    done
 }
 
 configure_qt() {

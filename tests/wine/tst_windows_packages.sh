@@ -8,7 +8,8 @@ set -euo pipefail
 source_dir=$1
 build_dir=$2
 work=$(mktemp -d)
-source "$source_dir/scripts/common.sh"
+source "$source_dir/scripts/lib/headless.sh"
+source "$source_dir/scripts/lib/packaging.sh"
 # The packages come from this build, with its Qt.
 export NUBILO_WINDOWS_QT NUBILO_LOG=$work/windows.log
 NUBILO_WINDOWS_QT=$(sed -n 's/^NUBILO_WINDOWS_QT:[A-Z]*=//p' "$build_dir/CMakeCache.txt")
@@ -16,8 +17,8 @@ trap 'wineserver --kill 2>/dev/null; kill "${XVFB_PID:-}" 2>/dev/null; rm -rf "$
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 for run in 1 2; do
-    bash "$source_dir/scripts/windows.sh" "$work/dist$run" "$build_dir" >"$work/out" 2>&1 \
-        || { cat "$work/out" "$NUBILO_LOG"; fail "windows.sh"; }
+    bash "$source_dir/packaging/windows/make-packages.sh" "$work/dist$run" "$build_dir" >"$work/out" 2>&1 \
+        || { cat "$work/out" "$NUBILO_LOG"; fail "make-packages.sh"; }
 done
 zip=$(echo "$work"/dist1/nubilo-*-windows-x86_64.zip)
 setup=$(echo "$work"/dist1/nubilo-*-windows-x86_64-setup.exe)
@@ -43,7 +44,7 @@ for file in nubilo.exe Qt6Core.dll libstdc++-6.dll plugins/platforms/qwindows.dl
 done
 [ -f "$WINEPREFIX/drive_c/users/$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Nubilo.lnk" ] \
     || fail "no Start menu entry"
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build_dir/CMakeCache.txt")
+version=$(project_version "$build_dir")
 windows_folder="C:\\users\\$user\\Nubilo"
 for value in "DisplayName=Nubilo" "DisplayVersion=$version" "InstallLocation=$windows_folder" \
     "DisplayIcon=$windows_folder\\nubilo.exe,0" "UninstallString=\"$windows_folder\\uninstall.exe\"" \

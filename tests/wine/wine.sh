@@ -5,7 +5,7 @@
 # output, where CTest collects them.
 # Usage: wine.sh PROFILE DLL_FOLDERS PROGRAM [ARGUMENT...]    (DLL_FOLDERS: colon-separated)
 set -euo pipefail
-source "$(dirname "$0")/../scripts/common.sh"
+source "$(dirname "$0")/../../scripts/lib/headless.sh"
 use_wine "$1" 1280x1024
 IFS=: read -ra folders <<<"$2"
 shift 2

@@ -1,7 +1,7 @@
 # Cross-building for Windows x86-64 on Debian with mingw-w64 (package g++-mingw-w64-x86-64-posix:
 # Qt needs the POSIX thread model) against a Qt built for Windows, given as NUBILO_WINDOWS_QT.
 # Qt's own tools (moc, rcc) come from the host's Qt, which must be the same version.
-#   cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=scripts/windows-toolchain.cmake \
+#   cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=packaging/windows/toolchain.cmake \
 #         -DNUBILO_WINDOWS_QT=/path/to/qt-6.4.2-windows-x86_64
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR AMD64)

@@ -25,7 +25,10 @@ grep -q "installed in $HOME/Nubilo" "$HOME/out" && grep -q "command: nubilo" "$H
 [ "$(readlink -f "$HOME/.local/bin/nubilo")" = "$HOME/Nubilo/nubilo" ] || fail "command"
 desktop-file-validate "$apps/nubilo.desktop" || fail "menu entry invalid"
 grep -qx "Exec=\"$HOME/Nubilo/nubilo\"" "$apps/nubilo.desktop" || fail "entry starts another program"
-for size in 16 22 24 32 48 64 128 256; do
+# Every icon the generator draws, in its size.
+for icon in "$source_dir"/data/icons/globe*.png; do
+    size=${icon##*/globe}
+    size=${size%.png}
     # A PNG's width and height are the first two words after the signature and "IHDR".
     header=$(od -An -tx1 -j12 -N12 "$icons/${size}x$size/apps/nubilo.png" | tr -d ' \n')
     printf -v want '49484452%08x%08x' "$size" "$size"

@@ -8,14 +8,17 @@
 # Two runs on one commit give the same bytes.
 #
 # The Qt for Windows is the one NUBILO_WINDOWS_QT names; without it, the one that
-# scripts/windows-qt.sh builds once into ~/.cache/nubilo (about 20 minutes).
+# make-qt.sh beside this builds once into ~/.cache/nubilo (about 20 minutes).
 #
-# Usage: scripts/windows.sh [OUTPUT_DIR [BUILD_DIR]]
+# Usage: packaging/windows/make-packages.sh [OUTPUT_DIR [BUILD_DIR]]
 #   (defaults: dist/ and build-windows/ in the source tree; the build folder is configured for
 #   a release build with this Qt, whatever it was before)
 set -euo pipefail
-source "$(dirname "$0")/common.sh"
-source_dir=$(cd "$(dirname "$0")/.." && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+source_dir=$(cd "$here/../.." && pwd)
+source "$source_dir/scripts/lib/stages.sh"
+source "$source_dir/scripts/lib/windows.sh"
+source "$source_dir/scripts/lib/packaging.sh"
 output_dir=${1:-$source_dir/dist}
 build_dir=${2:-$source_dir/build-windows}
 mkdir -p "$output_dir"
@@ -37,7 +40,7 @@ runtime_folders() {
 bash "$source_dir/scripts/deps.sh" "${WINDOWS_PACKAGES[@]}"
 # A Qt that NUBILO_WINDOWS_QT names must do; without one, the cache's is made once.
 if [ -z "${NUBILO_WINDOWS_QT:-}" ] && ! find_windows_qt >/dev/null 2>&1; then
-    bash "$source_dir/scripts/windows-qt.sh"
+    bash "$here/make-qt.sh"
 fi
 windows_qt=$(find_windows_qt)
 echo "Qt for Windows ... $windows_qt"
@@ -45,41 +48,33 @@ echo "Qt for Windows ... $windows_qt"
 epoch=$(commit_time "$source_dir")
 configure_windows_build "$source_dir" "$build_dir" "$windows_qt"
 build_stage "building" cmake --build "$build_dir" --parallel "$(nproc)" --target nubilo
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build_dir/CMakeCache.txt")
+version=$(project_version "$build_dir")
 name=nubilo-$version-windows-x86_64
 
 staging=$(mktemp -d)
 trap 'rm -rf "$staging"' EXIT
 top=$staging/Nubilo
 
-imported() {
+imported_dlls() {
     x86_64-w64-mingw32-objdump -p "$1" | sed -n 's/^\tDLL Name: //p'
 }
+# The DLL to carry for a name: one from the folders above; any other is Windows' own.
+locate_dll() {
+    local folder
+    for folder in "${dll_folders[@]}"; do
+        [ -f "$folder/$1" ] && echo "$folder/$1" && return 0
+    done
+    return 0
+}
 
-# Carries the DLLs that the program and the plugins import, and what those import in turn,
-# from the folders above; each with the licence of the Debian package it comes from (Qt's,
-# built from Debian's own source, has the notice of Debian's Qt).
-carry_dlls() {
-    local -A carried=()
-    local folders file dll folder found
-    mapfile -t folders < <(runtime_folders)
-    local queue=("$@")
-    while ((${#queue[@]} > 0)); do
-        file=${queue[0]}
-        queue=("${queue[@]:1}")
-        for dll in $(imported "$file"); do
-            [ -z "${carried[${dll,,}]:-}" ] || continue
-            found=""
-            for folder in "${folders[@]}"; do
-                [ -f "$folder/$dll" ] && found=$folder/$dll && break
-            done
-            [ -n "$found" ] || continue
-            carried[${dll,,}]=1
-            cp "$found" "$top/$dll"
-            queue+=("$top/$dll")
-            package=$(dpkg -S "$(realpath "$found")" 2>/dev/null | cut -d: -f1) || package=libqt6core6
-            cp "/usr/share/doc/$package/copyright" "$top/licences/$package.txt"
-        done
+# Each carried DLL with the licence of the Debian package it comes from (Qt's, built from
+# Debian's own source, has the notice of Debian's Qt).
+carry_licences() {
+    local dll package
+    for dll in "$top"/*.dll; do
+        package=$(dpkg -S "$(realpath "$(locate_dll "$(basename "$dll")")")" 2>/dev/null | cut -d: -f1) \
+            || package=libqt6core6
+        cp "/usr/share/doc/$package/copyright" "$top/licences/$package.txt"
     done
 }
 
@@ -91,7 +86,9 @@ collect() {
         mkdir -p "$top/plugins/$(dirname "$plugin")"
         cp "$windows_qt/plugins/$plugin" "$top/plugins/$plugin"
     done
-    carry_dlls "$top/nubilo.exe" "${QT_PLUGINS[@]/#/$top/plugins/}"
+    mapfile -t dll_folders < <(runtime_folders)
+    carry_dependencies imported_dlls locate_dll "$top" "$top/nubilo.exe" "${QT_PLUGINS[@]/#/$top/plugins/}"
+    carry_licences
     # Qt's own German texts: "Abbrechen" and the other buttons of the message boxes.
     cp "$(qtpaths6 --query QT_INSTALL_TRANSLATIONS)/qtbase_de.qm" "$top/translations/"
     # The texts of the licences that the notices name: Qt's LGPL, and the GPL that it and
@@ -120,8 +117,8 @@ pack_setup() {
         >"$staging/folders.nsh"
     makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$version" -DSOURCE="$top" -DFILES="$staging/files.nsh" \
         -DFOLDERS="$staging/folders.nsh" -DSIZE="$(du -sk "$top" | cut -f1)" \
-        -DICON="$source_dir/app/icons/globe.ico" -DOUTFILE="$output_dir/$name-setup.exe.new" \
-        "$source_dir/scripts/windows-setup.nsi"
+        -DICON="$source_dir/data/icons/globe.ico" -DOUTFILE="$output_dir/$name-setup.exe.new" \
+        "$here/setup.nsi"
     mv -f "$output_dir/$name-setup.exe.new" "$output_dir/$name-setup.exe"
 }
 
@@ -130,6 +127,5 @@ stage "packing the zip" pack_zip
 stage "making the setup" pack_setup
 (cd "$output_dir" && sha256sum "$name.zip" >"$name.zip.sha256" && sha256sum "$name-setup.exe" >"$name-setup.exe.sha256")
 
-mib() { awk -v bytes="$(stat -c %s "$1")" 'BEGIN { printf "%.1f MiB", bytes / 1048576 }'; }
 echo "zip: $(cd "$output_dir" && pwd)/$name.zip, $(mib "$output_dir/$name.zip") (at most 25 MiB)"
 echo "setup: $(cd "$output_dir" && pwd)/$name-setup.exe, $(mib "$output_dir/$name-setup.exe") (at most 20 MiB)"

@@ -8,7 +8,8 @@
 # Usage: install.sh    (from the unpacked bundle)
 set -euo pipefail
 bundle_dir=$(cd "$(dirname "$0")" && pwd)
-source "$bundle_dir/common.sh"
+source "$bundle_dir/lib/userinstall.sh"
+source "$bundle_dir/lib/stages.sh"
 
 # First glibc's version, then the system's own loader tells whether every library that the
 # program, its libraries and its plugins need is there, with the symbols they use (as

@@ -1,0 +1,53 @@
+# shellcheck shell=bash
+# Sourced by what starts programs without a desktop (tests, benchmarks, screenshots): a
+# virtual X server, no session bus, and Wine for the Windows programs.
+
+# A session bus address that leads nowhere. With none at all, libdbus starts a bus of its own
+# through dbus-launch (from dbus-x11), which writes ~/.dbus and outlives the program.
+NO_SESSION_BUS=unix:path=/nonexistent/nubilo-no-session-bus
+
+# start_xvfb FILE [SIZE]: starts a virtual X server of SIZE (default 1280x1024) on a free
+# display and waits for it to answer. Its display number goes into FILE, its process id into
+# XVFB_PID; the caller ends it.
+start_xvfb() {
+    Xvfb -displayfd 3 -nolisten tcp -screen 0 "${2:-1280x1024}x24" 3>"$1" >/dev/null 2>&1 &
+    XVFB_PID=$!
+    local _
+    for _ in $(seq 100); do
+        [ -s "$1" ] && return 0
+        sleep 0.1
+    done
+    echo "Xvfb did not start" >&2
+    return 1
+}
+
+# use_wine PROFILE [DESKTOP]: Windows programs started after this run under Wine, in the Wine
+# profile PROFILE, making it first if need be (about 13 s and 700 MB), without prompts for
+# Wine's Mono and Gecko and without Wine's debugging messages. The profile gets the fonts
+# Wine brings: a fresh one has none, and Qt would fall back to a serif font. With DESKTOP
+# (such as 1280x1024), a new profile's windows open on a Windows desktop of that size, one
+# X11 window: without a window manager Wine waits two seconds at every window that closes.
+use_wine() {
+    export WINEPREFIX=$1 WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    local desktop=${2:-}
+    # Test programs may start at the same time; one makes the profile.
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    (
+        flock 9
+        if [ ! -f "$WINEPREFIX/system.reg" ]; then
+            wineboot --init >/dev/null 2>&1
+            if [ -n "$desktop" ]; then
+                wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+                wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$desktop" /f >/dev/null 2>&1
+            fi
+            wineserver --wait
+            cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
+        fi
+    ) 9>"$WINEPREFIX.lock"
+}
+
+# The Windows form of a Linux path, as Wine shows it: the Linux file system is drive Z:.
+windows_path() {
+    local path=${1//\//\\}
+    echo "Z:$path"
+}

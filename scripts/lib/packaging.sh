@@ -1,0 +1,43 @@
+# shellcheck shell=bash
+# Sourced by the package makers: what the Linux bundle and the Windows packages share.
+
+# The time of the commit checked out in the folder $1, for files made from it; outside a
+# clone, SOURCE_DATE_EPOCH or the time of its CMakeLists.txt.
+commit_time() {
+    git -C "$1" log -1 --format=%ct 2>/dev/null \
+        || echo "${SOURCE_DATE_EPOCH:-$(stat -c %Y "$1/CMakeLists.txt")}"
+}
+
+# The version that the build folder $1 was configured with, from project() in CMakeLists.txt.
+project_version() {
+    sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$1/CMakeCache.txt"
+}
+
+# The size of the file $1, as people read it.
+mib() {
+    awk -v bytes="$(stat -c %s "$1")" 'BEGIN { printf "%.1f MiB", bytes / 1048576 }'
+}
+
+# carry_dependencies NEEDED LOCATE FOLDER FILE...: copies into FOLDER the libraries that the
+# files need, and what those need in turn. `NEEDED FILE` prints the names of the libraries a
+# file needs; `LOCATE NAME` prints the library to carry for a name, nothing for one the system
+# gives, and fails for one it cannot find. Names are compared without regard to case, as
+# Windows does; Linux has no two libraries that differ only in case.
+carry_dependencies() {
+    local needed=$1 locate=$2 folder=$3
+    shift 3
+    local -A seen=()
+    local queue=("$@") file name found
+    while ((${#queue[@]} > 0)); do
+        file=${queue[0]}
+        queue=("${queue[@]:1}")
+        for name in $("$needed" "$file"); do
+            [ -z "${seen[${name,,}]:-}" ] || continue
+            seen[${name,,}]=1
+            found=$("$locate" "$name") || return 1
+            [ -n "$found" ] || continue
+            cp -L "$found" "$folder/$name"
+            queue+=("$folder/$name")
+        done
+    done
+}
