@@ -13,7 +13,6 @@ source "$source_dir/scripts/lib/stages.sh"
 source "$source_dir/scripts/lib/windows.sh"
 start_log windows-qt.log
 
-TRIPLE=x86_64-w64-mingw32
 bash "$source_dir/scripts/deps.sh" g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev \
     binutils-mingw-w64-x86-64 ninja-build perl dpkg-dev xz-utils
 version=$(dpkg-query -W -f='${Version}' qt6-base-dev)   # such as 6.4.2+dfsg-10
@@ -64,22 +63,6 @@ patch_source() {
 }
 
 configure_qt() {
-    cat >"$work/toolchain.cmake" <<EOF
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR AMD64)
-set(CMAKE_C_COMPILER /usr/bin/$TRIPLE-gcc-posix)
-set(CMAKE_CXX_COMPILER /usr/bin/$TRIPLE-g++-posix)
-set(CMAKE_RC_COMPILER /usr/bin/$TRIPLE-windres)
-set(CMAKE_AR /usr/bin/$TRIPLE-ar CACHE FILEPATH "")
-set(CMAKE_RANLIB /usr/bin/$TRIPLE-ranlib CACHE FILEPATH "")
-set(CMAKE_STRIP /usr/bin/$TRIPLE-strip CACHE FILEPATH "")
-set(CMAKE_OBJDUMP /usr/bin/$TRIPLE-objdump CACHE FILEPATH "")
-set(CMAKE_FIND_ROOT_PATH /usr/$TRIPLE)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-EOF
     mkdir -p "$build"
     # Third-party code built in, so that no further DLLs are carried; TLS through Windows' own
     # Schannel, no OpenSSL; direct2d stays on, as Qt's DirectWrite fonts need it, and only its
@@ -90,7 +73,7 @@ EOF
         -no-libjpeg -no-zstd -no-icu -no-openssl -schannel -no-dbus -no-opengl \
         -no-feature-direct2d1_1 -no-feature-vulkan -no-feature-sql -no-feature-printsupport \
         -no-feature-concurrent -no-feature-xml -no-feature-androiddeployqt -no-feature-tuiotouch \
-        -- -DCMAKE_TOOLCHAIN_FILE="$work/toolchain.cmake" -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake)
+        -- -DCMAKE_TOOLCHAIN_FILE="$WINDOWS_TOOLCHAIN" -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake)
 }
 
 stage "fetching Debian's source of Qt $version" fetch_source

@@ -6,9 +6,12 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 python3 "$1/tools/make-globe-icons.py" >/dev/null
-for icon in app/icons/*; do
-    cmp "$icon" "$1/$icon" || { echo "FAIL: $icon differs from its generator's" >&2; exit 1; }
+# The window's icons, and those of the menu and of Windows.
+for folder in app/icons data/icons; do
+    for icon in "$folder"/*; do
+        cmp "$icon" "$1/$icon" || { echo "FAIL: $icon differs from its generator's" >&2; exit 1; }
+    done
+    # And the generator draws every icon there is, no fewer.
+    [ "$(ls "$folder")" = "$(ls "$1/$folder")" ] || { echo "FAIL: the generator draws other icons in $folder" >&2; exit 1; }
 done
-# And the generator draws every icon there is, no fewer.
-[ "$(ls app/icons)" = "$(ls "$1/app/icons")" ] || { echo "FAIL: the generator draws other icons" >&2; exit 1; }
 echo "PASS"
