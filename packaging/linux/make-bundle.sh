@@ -112,7 +112,7 @@ pack() {
 stage "collecting the program, Qt and the libraries" collect
 stage "packing" pack
 
-installed=$(du -scb "$top"/{nubilo,LICENSE,qt.conf,runtime,share} | awk 'END { printf "%.1f MiB", $1 / 1048576 }')
+installed=$(du -scb "$top"/{nubilo,LICENSE,qt.conf,runtime,share} | tail -n 1 | cut -f1)
 glibcxx=$(newest_version GLIBCXX)
 case $glibcxx in
 3.4.29) gcc=11 ;;
@@ -122,6 +122,6 @@ case $glibcxx in
 *) gcc="" ;;
 esac
 echo "bundle: $(cd "$output_dir" && pwd)/$name"
-echo "size: $(mib "$output_dir/$name") packed (at most 25 MiB), $installed installed (at most 80 MiB)"
+echo "size: $(mib "$(stat -c %s "$output_dir/$name")") packed (at most 25 MiB), $(mib "$installed") installed (at most 80 MiB)"
 echo "runs on: x86-64 Linux with glibc $(cat "$top/runtime/needs-glibc") or newer and the C++ runtime of" \
     "${gcc:+GCC $gcc or newer (}GLIBCXX_$glibcxx${gcc:+)}, on an X11 or Wayland desktop"

@@ -127,5 +127,5 @@ stage "packing the zip" pack_zip
 stage "making the setup" pack_setup
 (cd "$output_dir" && sha256sum "$name.zip" >"$name.zip.sha256" && sha256sum "$name-setup.exe" >"$name-setup.exe.sha256")
 
-echo "zip: $(cd "$output_dir" && pwd)/$name.zip, $(mib "$output_dir/$name.zip") (at most 25 MiB)"
-echo "setup: $(cd "$output_dir" && pwd)/$name-setup.exe, $(mib "$output_dir/$name-setup.exe") (at most 20 MiB)"
+echo "zip: $(cd "$output_dir" && pwd)/$name.zip, $(mib "$(stat -c %s "$output_dir/$name.zip")") (at most 25 MiB)"
+echo "setup: $(cd "$output_dir" && pwd)/$name-setup.exe, $(mib "$(stat -c %s "$output_dir/$name-setup.exe")") (at most 20 MiB)"

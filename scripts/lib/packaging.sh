@@ -13,9 +13,9 @@ project_version() {
     sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$1/CMakeCache.txt"
 }
 
-# The size of the file $1, as people read it.
+# A size of $1 bytes, as people read it.
 mib() {
-    awk -v bytes="$(stat -c %s "$1")" 'BEGIN { printf "%.1f MiB", bytes / 1048576 }'
+    awk -v bytes="$1" 'BEGIN { printf "%.1f MiB", bytes / 1048576 }'
 }
 
 # carry_dependencies NEEDED LOCATE FOLDER FILE...: copies into FOLDER the libraries that the
