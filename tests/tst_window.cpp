@@ -2,6 +2,7 @@
 #include "app/picturebox.h"
 #include "app/picturelist.h"
 #include "app/platform.h"
+#include "app/windowfont.h"
 #include "support/boxanswerer.h"
 #include "support/fakeplatform.h"
 #include "support/testfolder.h"
@@ -166,18 +167,28 @@ void WindowTest::everyTextFitsItsControl_data()
 {
     QTest::addColumn<QFont>("desktopFont");
     QTest::addColumn<bool>("fitsAsIs");
-    QTest::newRow("the system's default font") << QApplication::font() << false;
+    QTest::addColumn<bool>("fitsAtAll");
+    QTest::newRow("the system's default font") << QApplication::font() << false << true;
 #ifdef Q_OS_WIN
-    QTest::newRow("Windows' own font, Segoe UI 9 pt") << QFont(QStringLiteral("Segoe UI"), 9) << false;
+    QTest::newRow("Windows' own font, Segoe UI 9 pt")
+        << QFont(QStringLiteral("Segoe UI"), 9) << false << true;
 #endif
-    QTest::newRow("large font, DejaVu Sans 12 pt") << QFont(QStringLiteral("DejaVu Sans"), 12) << false;
-    QTest::newRow("small font kept, DejaVu Sans 7 pt") << QFont(QStringLiteral("DejaVu Sans"), 7) << true;
+    QTest::newRow("large font, DejaVu Sans 12 pt")
+        << QFont(QStringLiteral("DejaVu Sans"), 12) << false << true;
+    QTest::newRow("small font kept, DejaVu Sans 7 pt")
+        << QFont(QStringLiteral("DejaVu Sans"), 7) << true << true;
+    // The system's family, large and with its letters twice as far apart: no size fits.
+    QFont tooWide(QFontInfo(QApplication::font()).family());
+    tooWide.setPixelSize(40);
+    tooWide.setLetterSpacing(QFont::PercentageSpacing, 200);
+    QTest::newRow("nothing fits, 40 px spaced twice as wide") << tooWide << false << false;
 }
 
 void WindowTest::everyTextFitsItsControl()
 {
     QFETCH(QFont, desktopFont);
     QFETCH(bool, fitsAsIs);
+    QFETCH(bool, fitsAtAll);
     // A font by name is tried where it is installed; another would stand in for it.
     if (desktopFont != QApplication::font() && QFontInfo(desktopFont).family() != desktopFont.family())
         QSKIP("This font is not installed here.");
@@ -191,6 +202,12 @@ void WindowTest::everyTextFitsItsControl()
     const QFontInfo desktop(desktopFont), chosen(form.font());
     QCOMPARE(chosen.family(), desktop.family());
     QVERIFY(fitsAsIs ? chosen.pixelSize() == desktop.pixelSize() : chosen.pixelSize() < desktop.pixelSize());
+    if (!fitsAtAll) {
+        // The last resort, which cuts texts least: the narrower face at the smallest size.
+        QCOMPARE(form.font().stretch(), int(QFont::SemiCondensed));
+        QCOMPARE(chosen.pixelSize(), WindowFont::SmallestSize);
+        return;
+    }
 
     // Every text in its control's own font, against the control's content rectangle.
     QStringList tooWide;
