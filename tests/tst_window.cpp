@@ -12,7 +12,11 @@
 #include <QApplication>
 #include <QFontInfo>
 #include <QGroupBox>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
@@ -42,6 +46,7 @@ private slots:
     void windowIsFixedAndStartsEmpty();
     void everyTextFitsItsControl_data();
     void everyTextFitsItsControl();
+    void tooLongLineWrapsWithinTheScreen_data();
     void tooLongLineWrapsWithinTheScreen();
     void markupInAMessageShowsAsWritten();
     void pictureFolderEndsInOneSeparator_data();
@@ -255,21 +260,77 @@ void WindowTest::everyTextFitsItsControl()
     QToolTip::hideText();
 }
 
+namespace {
+
+const QString OwnScreen = QStringLiteral("a screen of the test's own");
+
+// Runs the current test row again in a child, this test program on a screen `width` px wide,
+// which Qt's offscreen platform reads from a file; returns the child's output if it fails.
+QString failureOnScreenOfWidth(int width)
+{
+    QTemporaryDir folder;
+    QFile config(folder.filePath(QStringLiteral("screen.json")));
+    const QJsonObject screen{ { "name", OwnScreen }, { "width", width }, { "height", 768 } };
+    if (!config.open(QIODevice::WriteOnly)
+        || config.write(QJsonDocument(QJsonObject{ { "screens", QJsonArray{ screen } } }).toJson()) < 0)
+        return config.errorString();
+    config.close();
+    QProcess child;
+    // The file is named relative to it: the colon after a drive's letter would end the option.
+    child.setWorkingDirectory(folder.path());
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(),
+                { QStringLiteral("-platform"), QStringLiteral("offscreen:configfile=screen.json"),
+                  QString::fromUtf8(QTest::currentTestFunction()) + u':'
+                      + QString::fromUtf8(QTest::currentDataTag()) });
+    if (!child.waitForFinished(120000))
+        return child.errorString();
+    if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
+        return QString::fromLocal8Bit(child.readAll());
+    return {};
+}
+
+}
+
+void WindowTest::tooLongLineWrapsWithinTheScreen_data()
+{
+    QTest::addColumn<int>("screenWidth");   // 0: the screen the test runs on
+    QTest::addColumn<int>("widest");   // the widest a box may be there, its frame included; 0: not checked
+    QTest::newRow("the test's screen") << 0 << 0;
+    // Up to 1024 px a box may take the whole screen, wider ones get QMessageBox's own limit.
+    QTest::newRow("1024 px wide: the whole screen") << 1024 << 1024;
+    QTest::newRow("1025 px wide: 480 px less") << 1025 << 545;
+}
+
 void WindowTest::tooLongLineWrapsWithinTheScreen()
 {
+    QFETCH(int, screenWidth);
+    QFETCH(int, widest);
+    if (screenWidth != 0 && QGuiApplication::primaryScreen()->name() != OwnScreen) {
+        const QString failure = failureOnScreenOfWidth(screenWidth);
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        return;
+    }
     TestWindow window;
     bool whole = false;
+    int boxWidth = 0;
     window.boxes.answer(QMessageBox::Ok, [&](QMessageBox *box) {
         const auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
         // On the screen, the text inside the box, the long line wrapped below the first.
         whole = box->screen()->availableGeometry().contains(box->frameGeometry())
             && box->rect().contains(label->geometry())
             && label->height() >= 3 * label->fontMetrics().lineSpacing();
+        boxWidth = box->frameGeometry().width();
     });
     showMessage(window.form.get(), Message::Critical, QStringLiteral("Fehler"),
                 QStringLiteral("Das Bild kann nicht geholt werden.\r\n")
                     + QStringLiteral("Das Zertifikat des Ausstellers wurde nicht gefunden. ").repeated(12));
     QVERIFY(whole);
+    // The line wraps only where the box may grow no more, less room for a window frame on either side.
+    const int frame = window.form->frameGeometry().width() - window.form->width();
+    if (widest != 0)
+        QVERIFY2(boxWidth <= widest && boxWidth >= widest - 2 * frame,
+                 qPrintable(QStringLiteral("%1 px wide").arg(boxWidth)));
 }
 
 void WindowTest::markupInAMessageShowsAsWritten()
