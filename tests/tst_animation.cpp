@@ -335,19 +335,25 @@ void AnimationTest::closingTheWindowEndsTheProgram()
     Recorder recorder(window);
     window.platform.realWaits = true;
     window.select(Five);
+    QStringList leftOnScreen;
     QTimer::singleShot(0, window.form.get(), [&] { window.click(startStop(window)); });
     QTimer::singleShot(700, window.form.get(), [&] {
         if (!fromInfoBox) {
             window.form->close();
             return;
         }
-        window.boxes.answer(QMessageBox::Ok, [&](QMessageBox *) { window.form->close(); });
+        // The box closes with the window, unanswered: no window is left to keep the program.
+        window.boxes.answer(QMessageBox::Ok, [&](QMessageBox *) {
+            window.form->close();
+            leftOnScreen = openTopLevelWindows(nullptr);
+        });
         window.click(window.form->CommandInfo);
     });
     QCOMPARE(QApplication::exec(), 0);   // returns once the window is closed
 
     QCOMPARE(recorder.names(), Five.first(3));
     QVERIFY(!window.form->isVisible());
+    QVERIFY2(leftOnScreen.isEmpty(), qPrintable(leftOnScreen.join(u'\n')));
     QCOMPARE(window.boxes.unexpected(), 0);
 }
 
