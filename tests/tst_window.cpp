@@ -12,9 +12,6 @@
 #include <QApplication>
 #include <QFontInfo>
 #include <QGroupBox>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
@@ -262,7 +259,7 @@ void WindowTest::everyTextFitsItsControl()
 
 namespace {
 
-const QString OwnScreen = QStringLiteral("a screen of the test's own");
+const QString OwnScreen = QStringLiteral("screen of the test's own");
 
 // Runs the current test row again in a child, this test program on a screen `width` px wide,
 // which Qt's offscreen platform reads from a file; returns the child's output if it fails.
@@ -270,9 +267,8 @@ QString failureOnScreenOfWidth(int width)
 {
     QTemporaryDir folder;
     QFile config(folder.filePath(QStringLiteral("screen.json")));
-    const QJsonObject screen{ { "name", OwnScreen }, { "width", width }, { "height", 768 } };
-    if (!config.open(QIODevice::WriteOnly)
-        || config.write(QJsonDocument(QJsonObject{ { "screens", QJsonArray{ screen } } }).toJson()) < 0)
+    const QString screens = QStringLiteral(R"({"screens": [{"name": "%1", "width": %2, "height": 768}]})");
+    if (!config.open(QIODevice::WriteOnly) || config.write(screens.arg(OwnScreen).arg(width).toUtf8()) < 0)
         return config.errorString();
     config.close();
     QProcess child;

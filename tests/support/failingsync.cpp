@@ -1,15 +1,12 @@
 #include "failingsync.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
-#include <climits>
-#include <cstdio>
-#include <cstring>
 
 #include <dlfcn.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -25,17 +22,10 @@ bool sameFile(const struct stat &a, const struct stat &b)
 // The folder of an open file, from the name the system keeps for its descriptor.
 bool inFailingFolder(int descriptor)
 {
-    char link[32];
-    char name[PATH_MAX];
-    std::snprintf(link, sizeof link, "/proc/self/fd/%d", descriptor);
-    const ssize_t length = ::readlink(link, name, sizeof name - 1);
-    if (length <= 0)
-        return false;
-    name[length] = '\0';
-    if (char *slash = std::strrchr(name, '/'))
-        *slash = '\0';
+    const QString name = QFile::symLinkTarget(QStringLiteral("/proc/self/fd/%1").arg(descriptor));
     struct stat folder;
-    return ::stat(name, &folder) == 0 && sameFile(folder, failing);
+    return ::stat(QFile::encodeName(QFileInfo(name).path()).constData(), &folder) == 0
+        && sameFile(folder, failing);
 }
 
 bool syncFails(int descriptor)
