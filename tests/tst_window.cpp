@@ -10,6 +10,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QFileInfo>
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
@@ -18,6 +19,7 @@
 #include <QScopeGuard>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStandardPaths>
 #include <QStyleOption>
 #include <QTemporaryDir>
 #include <QTest>
@@ -272,11 +274,21 @@ QString failureOnScreenOfWidth(int width)
         return config.errorString();
     config.close();
     QProcess child;
-    // The file is named relative to it: the colon after a drive's letter would end the option.
-    child.setWorkingDirectory(folder.path());
+    // The file is named from the folder above: the colon after a drive's letter would end the
+    // option, and Windows keeps a folder that a program runs in a little after the program ends.
+    const QFileInfo place(folder.path());
+    child.setWorkingDirectory(place.path());
+#ifdef Q_OS_WIN
+    // There the offscreen platform takes its fonts from a folder, not from the system.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_FONTDIR"),
+                       QStandardPaths::writableLocation(QStandardPaths::FontsLocation));
+    child.setProcessEnvironment(environment);
+#endif
     child.setProcessChannelMode(QProcess::MergedChannels);
     child.start(QCoreApplication::applicationFilePath(),
-                { QStringLiteral("-platform"), QStringLiteral("offscreen:configfile=screen.json"),
+                { QStringLiteral("-silent"), QStringLiteral("-platform"),
+                  QStringLiteral("offscreen:configfile=%1/screen.json").arg(place.fileName()),
                   QString::fromUtf8(QTest::currentTestFunction()) + u':'
                       + QString::fromUtf8(QTest::currentDataTag()) });
     if (!child.waitForFinished(120000))
