@@ -3,6 +3,7 @@
 #include "app/picturebox.h"
 #include "app/platform.h"
 #include "support/gifwriter.h"
+#include "support/painted.h"
 
 #include <QAccessible>
 #include <QElapsedTimer>
@@ -95,9 +96,15 @@ void AnimationTest::showsSelectedInListOrderUntilStopped()
     TestWindow window(Five);
     Recorder recorder(window);
     window.select({ Five[1], Five[2], Five[4] });
+    QVERIFY(QTest::qWaitForWindowExposed(window.form.get()));
     bool checkedRunning = false;
+    QStringList notOnScreen;   // at each wait, the picture before it must be on the screen
     window.platform.duringWait = [&](int wait) {
         Form1 &form = *window.form;
+        const QString name = recorder.shown.last().name;
+        if (const QString difference = paintedDifference(form.Image1, QImage(window.path(name)));
+            !difference.isEmpty())
+            notOnScreen << QStringLiteral("wait %1, %2: %3").arg(wait).arg(name, difference);
         if (wait == 1) {
             QVERIFY(form.AnimGo);
             QCOMPARE(form.CWCaption, QStringLiteral("Animation starten"));
@@ -120,6 +127,7 @@ void AnimationTest::showsSelectedInListOrderUntilStopped()
     window.click(startStop(window));
 
     QVERIFY(checkedRunning);
+    QVERIFY2(notOnScreen.isEmpty(), qPrintable(notOnScreen.join(u'\n')));
     QCOMPARE(recorder.shown,
              (QList<Shown>{ { Five[1], 0ms },
                             { Five[2], 300ms },
@@ -132,8 +140,7 @@ void AnimationTest::showsSelectedInListOrderUntilStopped()
     expectIdle(window);
     // The list is not refreshed at the stop, and the last picture stays on view.
     QCOMPARE(selectedEntries(window.form->List1), (QStringList{ Five[1], Five[2], Five[4] }));
-    QCOMPARE(window.form->Image1->picture().toImage(),
-             QImage(window.path(Five[4])).convertToFormat(window.form->Image1->picture().toImage().format()));
+    QTRY_COMPARE(paintedDifference(window.form->Image1, QImage(window.path(Five[4]))), QString());
     QCOMPARE(window.boxes.seen().size(), 0);
 }
 
@@ -325,19 +332,25 @@ void AnimationTest::closingTheWindowEndsTheProgram()
     Recorder recorder(window);
     window.platform.realWaits = true;
     window.select(Five);
+    QStringList leftOnScreen;
     QTimer::singleShot(0, window.form.get(), [&] { window.click(startStop(window)); });
     QTimer::singleShot(700, window.form.get(), [&] {
         if (!fromInfoBox) {
             window.form->close();
             return;
         }
-        window.boxes.answer(QMessageBox::Ok, [&](QMessageBox *) { window.form->close(); });
+        // The box closes with the window, unanswered: no window is left to keep the program.
+        window.boxes.answer(QMessageBox::Ok, [&](QMessageBox *) {
+            window.form->close();
+            leftOnScreen = openTopLevelWindows(nullptr);
+        });
         window.click(window.form->CommandInfo);
     });
     QCOMPARE(QApplication::exec(), 0);   // returns once the window is closed
 
     QCOMPARE(recorder.names(), Five.first(3));
     QVERIFY(!window.form->isVisible());
+    QVERIFY2(leftOnScreen.isEmpty(), qPrintable(leftOnScreen.join(u'\n')));
     QCOMPARE(window.boxes.unexpected(), 0);
 }
 

@@ -371,17 +371,20 @@ void DownloadTest::refusedConnectionIsReported()
 
 void DownloadTest::writeFailuresLeaveNoDebris_data()
 {
-    QTest::addColumn<QString>("options");   // of a tmpfs for the folder; none: the folder's sync fails
+    QTest::addColumn<QString>("options");   // of a tmpfs for the folder; none: a sync fails
     QTest::addColumn<int>("error");   // 0: the system's own words, only required to be there
     QTest::addColumn<QStringList>("kept");
+    QTest::addColumn<bool>("pictureUnsynced");   // with no tmpfs: the picture's sync fails, not the folder's
 #ifdef Q_OS_WIN
     // Such as a folder under C:\Program Files: read-only-folder.sh makes one beside the tests.
-    QTest::newRow("folder the user may not write to") << QString() << 0 << QStringList();
+    QTest::newRow("folder the user may not write to") << QString() << 0 << QStringList() << false;
 #else
-    QTest::newRow("read-only folder") << QStringLiteral("size=1m,ro") << EROFS << QStringList();
-    QTest::newRow("disk full") << QStringLiteral("size=16k") << ENOSPC << QStringList();
+    QTest::newRow("read-only folder") << QStringLiteral("size=1m,ro") << EROFS << QStringList() << false;
+    QTest::newRow("disk full") << QStringLiteral("size=16k") << ENOSPC << QStringList() << false;
     // The picture is whole; only its name might not survive a power cut.
-    QTest::newRow("folder not synced") << QString() << EIO << QStringList{ m_name };
+    QTest::newRow("folder not synced") << QString() << EIO << QStringList{ m_name } << false;
+    // Its bytes might not be on the disk: it gets no name, and its temporary goes.
+    QTest::newRow("picture not synced") << QString() << EIO << QStringList() << true;
 #endif
 }
 
@@ -404,7 +407,9 @@ void DownloadTest::writeFailuresLeaveNoDebris()
         if (!options.isEmpty())
             QProcess::execute(QStringLiteral("umount"), { folder });
     });
-    const FailingSync failingSync(options.isEmpty() ? folder : QString(), error);
+    QFETCH(bool, pictureUnsynced);
+    const FailingSync failingSync(options.isEmpty() ? folder : QString(), error,
+                                  pictureUnsynced ? FailingSync::FilesInside : FailingSync::Itself);
 #endif
 
     TestHttpServer server;

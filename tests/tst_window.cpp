@@ -2,6 +2,7 @@
 #include "app/picturebox.h"
 #include "app/picturelist.h"
 #include "app/platform.h"
+#include "app/windowfont.h"
 #include "support/boxanswerer.h"
 #include "support/fakeplatform.h"
 #include "support/testfolder.h"
@@ -9,13 +10,16 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QFileInfo>
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStandardPaths>
 #include <QStyleOption>
 #include <QTemporaryDir>
 #include <QTest>
@@ -41,6 +45,7 @@ private slots:
     void windowIsFixedAndStartsEmpty();
     void everyTextFitsItsControl_data();
     void everyTextFitsItsControl();
+    void tooLongLineWrapsWithinTheScreen_data();
     void tooLongLineWrapsWithinTheScreen();
     void markupInAMessageShowsAsWritten();
     void pictureFolderEndsInOneSeparator_data();
@@ -166,18 +171,28 @@ void WindowTest::everyTextFitsItsControl_data()
 {
     QTest::addColumn<QFont>("desktopFont");
     QTest::addColumn<bool>("fitsAsIs");
-    QTest::newRow("the system's default font") << QApplication::font() << false;
+    QTest::addColumn<bool>("fitsAtAll");
+    QTest::newRow("the system's default font") << QApplication::font() << false << true;
 #ifdef Q_OS_WIN
-    QTest::newRow("Windows' own font, Segoe UI 9 pt") << QFont(QStringLiteral("Segoe UI"), 9) << false;
+    QTest::newRow("Windows' own font, Segoe UI 9 pt")
+        << QFont(QStringLiteral("Segoe UI"), 9) << false << true;
 #endif
-    QTest::newRow("large font, DejaVu Sans 12 pt") << QFont(QStringLiteral("DejaVu Sans"), 12) << false;
-    QTest::newRow("small font kept, DejaVu Sans 7 pt") << QFont(QStringLiteral("DejaVu Sans"), 7) << true;
+    QTest::newRow("large font, DejaVu Sans 12 pt")
+        << QFont(QStringLiteral("DejaVu Sans"), 12) << false << true;
+    QTest::newRow("small font kept, DejaVu Sans 7 pt")
+        << QFont(QStringLiteral("DejaVu Sans"), 7) << true << true;
+    // The system's family, large and with its letters twice as far apart: no size fits.
+    QFont tooWide(QFontInfo(QApplication::font()).family());
+    tooWide.setPixelSize(40);
+    tooWide.setLetterSpacing(QFont::PercentageSpacing, 200);
+    QTest::newRow("nothing fits, 40 px spaced twice as wide") << tooWide << false << false;
 }
 
 void WindowTest::everyTextFitsItsControl()
 {
     QFETCH(QFont, desktopFont);
     QFETCH(bool, fitsAsIs);
+    QFETCH(bool, fitsAtAll);
     // A font by name is tried where it is installed; another would stand in for it.
     if (desktopFont != QApplication::font() && QFontInfo(desktopFont).family() != desktopFont.family())
         QSKIP("This font is not installed here.");
@@ -191,6 +206,12 @@ void WindowTest::everyTextFitsItsControl()
     const QFontInfo desktop(desktopFont), chosen(form.font());
     QCOMPARE(chosen.family(), desktop.family());
     QVERIFY(fitsAsIs ? chosen.pixelSize() == desktop.pixelSize() : chosen.pixelSize() < desktop.pixelSize());
+    if (!fitsAtAll) {
+        // The last resort, which cuts texts least: the narrower face at the smallest size.
+        QCOMPARE(form.font().stretch(), int(QFont::SemiCondensed));
+        QCOMPARE(chosen.pixelSize(), WindowFont::SmallestSize);
+        return;
+    }
 
     // Every text in its control's own font, against the control's content rectangle.
     QStringList tooWide;
@@ -238,21 +259,86 @@ void WindowTest::everyTextFitsItsControl()
     QToolTip::hideText();
 }
 
+namespace {
+
+const QString OwnScreen = QStringLiteral("screen of the test's own");
+
+// Runs the current test row again in a child, this test program on a screen `width` px wide,
+// which Qt's offscreen platform reads from a file; returns the child's output if it fails.
+QString failureOnScreenOfWidth(int width)
+{
+    QTemporaryDir folder;
+    QFile config(folder.filePath(QStringLiteral("screen.json")));
+    const QString screens = QStringLiteral(R"({"screens": [{"name": "%1", "width": %2, "height": 768}]})");
+    if (!config.open(QIODevice::WriteOnly) || config.write(screens.arg(OwnScreen).arg(width).toUtf8()) < 0)
+        return config.errorString();
+    config.close();
+    QProcess child;
+    // The file is named from the folder above: the colon after a drive's letter would end the
+    // option, and Windows keeps a folder that a program runs in a little after the program ends.
+    const QFileInfo place(folder.path());
+    child.setWorkingDirectory(place.path());
+#ifdef Q_OS_WIN
+    // There the offscreen platform takes its fonts from a folder, not from the system.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_FONTDIR"),
+                       QStandardPaths::writableLocation(QStandardPaths::FontsLocation));
+    child.setProcessEnvironment(environment);
+#endif
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(),
+                { QStringLiteral("-silent"), QStringLiteral("-platform"),
+                  QStringLiteral("offscreen:configfile=%1/screen.json").arg(place.fileName()),
+                  QString::fromUtf8(QTest::currentTestFunction()) + u':'
+                      + QString::fromUtf8(QTest::currentDataTag()) });
+    if (!child.waitForFinished(120000))
+        return child.errorString();
+    if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
+        return QString::fromLocal8Bit(child.readAll());
+    return {};
+}
+
+}
+
+void WindowTest::tooLongLineWrapsWithinTheScreen_data()
+{
+    QTest::addColumn<int>("screenWidth");   // 0: the screen the test runs on
+    QTest::addColumn<int>("widest");   // the widest a box may be there, its frame included; 0: not checked
+    QTest::newRow("the test's screen") << 0 << 0;
+    // Up to 1024 px a box may take the whole screen, wider ones get QMessageBox's own limit.
+    QTest::newRow("1024 px wide: the whole screen") << 1024 << 1024;
+    QTest::newRow("1025 px wide: 480 px less") << 1025 << 545;
+}
+
 void WindowTest::tooLongLineWrapsWithinTheScreen()
 {
+    QFETCH(int, screenWidth);
+    QFETCH(int, widest);
+    if (screenWidth != 0 && QGuiApplication::primaryScreen()->name() != OwnScreen) {
+        const QString failure = failureOnScreenOfWidth(screenWidth);
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        return;
+    }
     TestWindow window;
     bool whole = false;
+    int boxWidth = 0;
     window.boxes.answer(QMessageBox::Ok, [&](QMessageBox *box) {
         const auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
         // On the screen, the text inside the box, the long line wrapped below the first.
         whole = box->screen()->availableGeometry().contains(box->frameGeometry())
             && box->rect().contains(label->geometry())
             && label->height() >= 3 * label->fontMetrics().lineSpacing();
+        boxWidth = box->frameGeometry().width();
     });
     showMessage(window.form.get(), Message::Critical, QStringLiteral("Fehler"),
                 QStringLiteral("Das Bild kann nicht geholt werden.\r\n")
                     + QStringLiteral("Das Zertifikat des Ausstellers wurde nicht gefunden. ").repeated(12));
     QVERIFY(whole);
+    // The line wraps only where the box may grow no more, less room for a window frame on either side.
+    const int frame = window.form->frameGeometry().width() - window.form->width();
+    if (widest != 0)
+        QVERIFY2(boxWidth <= widest && boxWidth >= widest - 2 * frame,
+                 qPrintable(QStringLiteral("%1 px wide").arg(boxWidth)));
 }
 
 void WindowTest::markupInAMessageShowsAsWritten()

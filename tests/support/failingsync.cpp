@@ -1,6 +1,7 @@
 #include "failingsync.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 
@@ -11,6 +12,31 @@ namespace {
 
 struct stat failing;   // device and inode of the path whose sync fails
 int failingError = 0;   // none: no sync fails
+FailingSync::Target failingTarget = FailingSync::Itself;
+
+bool sameFile(const struct stat &a, const struct stat &b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// The folder of an open file, from the name the system keeps for its descriptor.
+bool inFailingFolder(int descriptor)
+{
+    const QString name = QFile::symLinkTarget(QStringLiteral("/proc/self/fd/%1").arg(descriptor));
+    struct stat folder;
+    return ::stat(QFile::encodeName(QFileInfo(name).path()).constData(), &folder) == 0
+        && sameFile(folder, failing);
+}
+
+bool syncFails(int descriptor)
+{
+    struct stat status;
+    if (failingError == 0 || ::fstat(descriptor, &status) != 0)
+        return false;
+    if (failingTarget == FailingSync::FilesInside)
+        return S_ISREG(status.st_mode) && inFailingFolder(descriptor);
+    return sameFile(status, failing);
+}
 
 }
 
@@ -19,17 +45,16 @@ int failingError = 0;   // none: no sync fails
 extern "C" int fsync(int descriptor)
 {
     static const auto next = reinterpret_cast<int (*)(int)>(::dlsym(RTLD_NEXT, "fsync"));
-    struct stat status;
-    if (failingError != 0 && ::fstat(descriptor, &status) == 0 && status.st_dev == failing.st_dev
-        && status.st_ino == failing.st_ino) {
+    if (syncFails(descriptor)) {
         errno = failingError;
         return -1;
     }
     return next(descriptor);
 }
 
-FailingSync::FailingSync(const QString &path, int error)
+FailingSync::FailingSync(const QString &path, int error, Target target)
 {
+    failingTarget = target;
     failingError = ::stat(QFile::encodeName(path).constData(), &failing) == 0 ? error : 0;
 }
 

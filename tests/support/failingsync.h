@@ -3,9 +3,13 @@
 #include <QString>
 
 // While it lives, fsync() in this test program fails with `error` on any descriptor of `path`
-// (the same file or folder, by device and inode); every other call goes to the C library.
+// (the same file or folder, by device and inode), or, for FilesInside, on any regular file
+// right inside the folder `path`, such as a temporary whose name is not known in advance;
+// every other call goes to the C library.
 struct FailingSync
 {
-    FailingSync(const QString &path, int error);
+    enum Target { Itself, FilesInside };
+
+    FailingSync(const QString &path, int error, Target target = Itself);
     ~FailingSync();
 };

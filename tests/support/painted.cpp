@@ -1,0 +1,31 @@
+#include "painted.h"
+
+#include "app/picturebox.h"
+
+#include <QColor>
+#include <QImage>
+#include <QPixmap>
+#include <QScreen>
+
+QString paintedDifference(const PictureBox *box, const QImage &picture)
+{
+    const QPoint at = box->mapTo(box->window(), box->contentsRect().topLeft());
+    const QImage shown =
+        box->screen()
+            ->grabWindow(box->window()->winId(), at.x(), at.y(), picture.width(), picture.height())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
+    const QImage expected = picture.convertToFormat(QImage::Format_RGB32);
+    if (shown.size() != expected.size())
+        return QStringLiteral("%1 x %2 px on screen").arg(shown.width()).arg(shown.height());
+    for (int y = 0; y < expected.height(); ++y) {
+        for (int x = 0; x < expected.width(); ++x) {
+            if (shown.pixel(x, y) != expected.pixel(x, y))
+                return QStringLiteral("%1,%2: %3 on screen, %4 in the picture")
+                    .arg(x)
+                    .arg(y)
+                    .arg(QColor(shown.pixel(x, y)).name(), QColor(expected.pixel(x, y)).name());
+        }
+    }
+    return {};
+}
