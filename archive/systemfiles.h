@@ -41,6 +41,12 @@ bool storeNew(const QString &path, const QByteArray &bytes);
 // As removeStaleTemporaries() of picturestore.h: storeNew's temporaries left by a crash.
 void removeStaleTemporaries(const QString &folder);
 
+#ifdef Q_OS_WIN
+// A full path as Windows' wide calls take it. From MAX_PATH (260) characters on, it gets the
+// prefix \\?\ (\\?\UNC\ for a share on a server), which lifts that limit, as Qt's own calls do.
+QString longPathForm(const QString &path);
+#endif
+
 // storeNew names its temporaries TemporaryPrefix + six letters or digits + TemporarySuffix;
 // the leading dot keeps them out of the picture list.
 inline constexpr char TemporaryPrefix[] = ".nubilo-";

@@ -40,7 +40,7 @@ SystemError lastError()
 class WidePath
 {
 public:
-    explicit WidePath(const QString &path) : m_path(QDir::toNativeSeparators(path)) { }
+    explicit WidePath(const QString &path) : m_path(longPathForm(path)) { }
     operator const wchar_t *() const { return reinterpret_cast<const wchar_t *>(m_path.utf16()); }
 
 private:
@@ -96,6 +96,19 @@ ULONGLONG ticks(const FILETIME &time)
     return ULONGLONG(time.dwHighDateTime) << 32 | time.dwLowDateTime;
 }
 
+}
+
+QString longPathForm(const QString &path)
+{
+    QString native = QDir::toNativeSeparators(path);
+    if (native.size() < MAX_PATH || QDir::isRelativePath(path) || native.startsWith(u"\\\\?\\")
+        || native.startsWith(u"\\\\.\\"))
+        return native;
+    // Windows takes such a path as it stands: "." and ".." are names, and "/" is no separator.
+    native = QDir::toNativeSeparators(QDir::cleanPath(path));
+    if (native.startsWith(u"\\\\"))
+        return QStringLiteral("\\\\?\\UNC\\") + native.sliced(2);
+    return QStringLiteral("\\\\?\\") + native;
 }
 
 QStringList pictureNames(const QString &folder)

@@ -19,6 +19,10 @@ private slots:
     void onlyWholePicturesPass_data();
     void onlyWholePicturesPass();
     void pictureBeingReadCanBeReadRenamedAndDeleted();
+#ifdef Q_OS_WIN
+    void longPathsTakeThePrefix_data();
+    void longPathsTakeThePrefix();
+#endif
 };
 
 void ArchiveTest::pictureNameFromLocalTime_data()
@@ -83,6 +87,27 @@ void ArchiveTest::pictureBeingReadCanBeReadRenamedAndDeleted()
     QVERIFY(QFile::remove(renamed));
     QCOMPARE(reading.readAll(), TestGif::make({ 16, 12 }, 0));
 }
+
+#ifdef Q_OS_WIN
+void ArchiveTest::longPathsTakeThePrefix_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("form");
+    const QString name(257, u'a');   // with "C:/", one past the limit
+    QTest::newRow("259 characters: as it is") << "C:/" + name.chopped(1) << "C:\\" + name.chopped(1);
+    QTest::newRow("260 characters on a drive") << "C:/" + name << "\\\\?\\C:\\" + name;
+    QTest::newRow("on a server's share") << "//server/share/" + name << "\\\\?\\UNC\\server\\share\\" + name;
+    QTest::newRow("with \"..\", which the prefix would keep")
+        << "C:/Wetter/../" + name << "\\\\?\\C:\\" + name;
+}
+
+void ArchiveTest::longPathsTakeThePrefix()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, form);
+    QCOMPARE(SystemFiles::longPathForm(path), form);
+}
+#endif
 
 QTEST_GUILESS_MAIN(ArchiveTest)
 #include "tst_archive.moc"
