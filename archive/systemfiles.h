@@ -12,7 +12,9 @@ class QFile;
 // The archive's calls into the operating system: systemfiles_posix.cpp and
 // systemfiles_windows.cpp implement them, and the build takes the one for its platform.
 // Paths are full paths as the window shows them. Each call throws SystemError when the
-// system refuses it; the callers say in German what failed.
+// system refuses it; the callers say in German what failed. On Windows, where a file that
+// another program holds open may be refused for a moment, a call so refused tries again for
+// up to 1.4 s before it throws; every other refusal is thrown at once.
 namespace SystemFiles {
 
 // The system's own words for why a call failed.
@@ -25,7 +27,7 @@ struct SystemError
 // in the order of their characters' code points (the byte order of their UTF-8).
 QStringList pictureNames(const QString &folder);
 
-// Opens a plain file for reading. It never waits for the file (a pipe put in a picture's
+// Opens a plain file for reading. It never waits for a writer (a pipe put in a picture's
 // place would block until someone writes to it), and other programs may meanwhile read,
 // rename or delete it.
 void openForReading(QFile &file, const QString &path);

@@ -47,6 +47,47 @@ private:
     QString m_path;
 };
 
+// Virus scanners, the search indexer, Explorer's thumbnails and sync clients open every new
+// file for a moment, and meanwhile Windows refuses what their handle does not share. A call so
+// refused is tried again after growing waits, 25 ms more each time, 1.4 s in all; the window
+// is not repainted meanwhile, as during any other call in a handler.
+constexpr DWORD Retries = 10;
+constexpr DWORD WaitStep = 25;   // ms
+
+// Attributes that refuse a call for good, for which access denied is no passing hold.
+constexpr DWORD RefuseReading = FILE_ATTRIBUTE_DIRECTORY;
+constexpr DWORD RefuseWriting = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY;
+
+// Whether Windows' refusal may end when another program lets go of the file: a sharing or
+// lock violation, or access denied although the file's attributes allow the access. A file
+// not found, a full disk or a name that is taken will not pass by waiting.
+bool mayPass(DWORD error, const wchar_t *path, DWORD refusing)
+{
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
+        return true;
+    if (error != ERROR_ACCESS_DENIED)
+        return false;
+    const DWORD attributes = ::GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & refusing);
+}
+
+// Runs `call` on the file `path` until it succeeds, tried again while its refusal may pass;
+// false with the last refusal in GetLastError().
+template<typename Call>
+bool patiently(const wchar_t *path, DWORD refusing, Call call)
+{
+    for (DWORD retry = 1;; ++retry) {
+        if (call())
+            return true;
+        const DWORD error = ::GetLastError();
+        if (retry > Retries || !mayPass(error, path, refusing)) {
+            ::SetLastError(error);
+            return false;
+        }
+        ::Sleep(retry * WaitStep);
+    }
+}
+
 QString inFolder(const QString &folder, const QString &name)
 {
     return QDir(folder).filePath(name);
@@ -129,9 +170,13 @@ QStringList pictureNames(const QString &folder)
 
 void openForReading(QFile &file, const QString &path)
 {
-    const HANDLE handle = ::CreateFileW(WidePath(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
+    const WidePath wide(path);
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    if (!patiently(wide, RefuseReading, [&] {
+            handle = ::CreateFileW(wide, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            return handle != INVALID_HANDLE_VALUE;
+        }))
         throw lastError();
     if (::GetFileType(handle) != FILE_TYPE_DISK) {
         ::CloseHandle(handle);
@@ -148,7 +193,8 @@ void openForReading(QFile &file, const QString &path)
 
 void remove(const QString &path)
 {
-    if (!::DeleteFileW(WidePath(path)))
+    const WidePath wide(path);
+    if (!patiently(wide, RefuseWriting, [&] { return ::DeleteFileW(wide); }))
         throw lastError();
 }
 
@@ -165,9 +211,13 @@ bool storeNew(const QString &path, const QByteArray &bytes)
             c = Letters[QRandomGenerator::global()->bounded(int(std::size(Letters) - 1))];
         temporary =
             inFolder(folder, QLatin1String(TemporaryPrefix) + random + QLatin1String(TemporarySuffix));
-        handle = ::CreateFileW(WidePath(temporary), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_HIDDEN, nullptr);
-        if (handle == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS)
+        const WidePath wide(temporary);
+        const bool created = patiently(wide, RefuseWriting, [&] {
+            handle =
+                ::CreateFileW(wide, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
+            return handle != INVALID_HANDLE_VALUE;
+        });
+        if (!created && ::GetLastError() != ERROR_FILE_EXISTS)
             throw lastError();
     }
     auto removeTemporary = qScopeGuard([&] {
@@ -192,9 +242,12 @@ bool storeNew(const QString &path, const QByteArray &bytes)
     if (!closed || !::SetFileAttributesW(WidePath(temporary), FILE_ATTRIBUTE_ARCHIVE))
         throw lastError();
 
-    // Without MOVEFILE_REPLACE_EXISTING the move refuses a name that is taken; write-through
-    // returns once the new name is on the disk.
-    if (!::MoveFileExW(WidePath(temporary), WidePath(path), MOVEFILE_WRITE_THROUGH)) {
+    // Without MOVEFILE_REPLACE_EXISTING the move refuses a name that is taken. Microsoft
+    // documents write-through's flush only for a move done as copy and delete, between drives:
+    // what keeps a half picture from ever having the name is the flush of its bytes above.
+    const WidePath from(temporary);
+    if (!patiently(from, RefuseWriting,
+                   [&] { return ::MoveFileExW(from, WidePath(path), MOVEFILE_WRITE_THROUGH); })) {
         const DWORD error = ::GetLastError();
         if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)
             return false;

@@ -9,6 +9,7 @@
 #include <QSignalSpy>
 
 #ifdef Q_OS_WIN
+#include <QProcess>
 #include <QtCore/qt_windows.h>
 #else
 #include <fcntl.h>
@@ -30,6 +31,10 @@ private slots:
     void selectAllAndNoneNeedNoSelection();
     void cancelledDeletionKeepsFilesAndSelection();
     void deletionRemovesSelectedFilesInListOrder();
+#ifdef Q_OS_WIN
+    void picturesHeldByAScanner_data();
+    void picturesHeldByAScanner();
+#endif
     void failedDeletionStopsAtThatFileAndShowsTheDisk_data();
     void failedDeletionStopsAtThatFileAndShowsTheDisk();
     void namesBeyondAsciiPlayAndDelete_data();
@@ -147,6 +152,52 @@ void CommandsTest::deletionRemovesSelectedFilesInListOrder()
     QCOMPARE(window.boxes.seen().last().text,
              QStringLiteral("Keine Datei(en) verfügbar.\r\nFühren Sie zuerst einen Download durch."));
 }
+
+#ifdef Q_OS_WIN
+void CommandsTest::picturesHeldByAScanner_data()
+{
+    QTest::addColumn<int>("hold");   // in ms, from the confirmation of the deletion
+    QTest::addColumn<QStringList>("left");
+    QTest::newRow("200 ms, not noticed") << 200 << QStringList{ Five[0], Five[2], Five[3] };
+    QTest::newRow("5 s, longer than the retries")
+        << 5000 << QStringList{ Five[0], Five[2], Five[3], Five[4] };
+}
+
+void CommandsTest::picturesHeldByAScanner()
+{
+    QFETCH(int, hold);
+    QFETCH(QStringList, left);
+    QTemporaryDir folder(folderTemplate());
+    putPictures(folder.path(), Five.first(4));
+    QProcess scanner;
+    scanner.start(QCoreApplication::applicationDirPath() + QStringLiteral("/nubilo_scanner.exe"),
+                  { QDir::toNativeSeparators(folder.path()), QString::number(hold) });
+    QTRY_VERIFY_WITH_TIMEOUT(scanner.canReadLine(), 30000);   // it has looked at the folder
+    putPictures(folder.path(), { Five[4] });
+    QByteArray held;
+    QTRY_VERIFY_WITH_TIMEOUT((held += scanner.readAll()).contains(Five[4].toUtf8()), 10000);
+    TestWindow window({}, { folder.path() });
+
+    // Deleting the held picture: the files before it go in any case.
+    window.select({ Five[1], Five[4] });
+    window.boxes.answer(QMessageBox::Ok, [&](QMessageBox *) {
+        scanner.write("\n");
+        scanner.waitForBytesWritten();
+    });
+    window.boxes.answer(QMessageBox::Ok);
+    window.click(window.form->CommandWaehlen[Form1::DeleteSelected]);
+    QCOMPARE(window.files(), left);
+    QCOMPARE(listEntries(window.form->List1), left);
+    QCOMPARE(window.boxes.pending(), left.contains(Five[4]) ? 0 : 1);
+    if (left.contains(Five[4]))
+        QVERIFY(window.boxes.seen().last().text.startsWith(
+            QStringLiteral("Die Datei %1 konnte nicht gelöscht werden.\r\n").arg(window.path(Five[4]))));
+    window.click(window.form->CommandWaehlen[Form1::SelectAll]);   // the window goes on
+    QCOMPARE(selectedEntries(window.form->List1), left);
+    scanner.kill();
+    scanner.waitForFinished();
+}
+#endif
 
 void CommandsTest::failedDeletionStopsAtThatFileAndShowsTheDisk_data()
 {
