@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <vector>
 
 #include <QtCore/qt_windows.h>
 
@@ -137,6 +138,19 @@ ULONGLONG ticks(const FILETIME &time)
     return ULONGLONG(time.dwHighDateTime) << 32 | time.dwLowDateTime;
 }
 
+// Gives the file open as `handle` the name `path`, unless a file of that name is there.
+bool renameWithoutReplacing(HANDLE handle, const QString &path)
+{
+    const QString name = longPathForm(path);
+    // The name runs on past the structure and ends in a zero that its length leaves out.
+    std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + size_t(name.size()) * sizeof(wchar_t));
+    auto *info = reinterpret_cast<FILE_RENAME_INFO *>(buffer.data());
+    info->ReplaceIfExists = FALSE;
+    info->FileNameLength = DWORD(name.size() * sizeof(wchar_t));
+    std::copy_n(name.utf16(), name.size(), reinterpret_cast<char16_t *>(info->FileName));
+    return ::SetFileInformationByHandle(handle, FileRenameInfo, info, DWORD(buffer.size()));
+}
+
 }
 
 QString longPathForm(const QString &path)
@@ -211,19 +225,21 @@ bool storeNew(const QString &path, const QByteArray &bytes)
             c = Letters[QRandomGenerator::global()->bounded(int(std::size(Letters) - 1))];
         temporary =
             inFolder(folder, QLatin1String(TemporaryPrefix) + random + QLatin1String(TemporarySuffix));
+        // Shared with no one, and renamed and deleted through this handle only: no other program
+        // gets at the file before it is the whole picture under its name.
         const WidePath wide(temporary);
         const bool created = patiently(wide, RefuseWriting, [&] {
-            handle =
-                ::CreateFileW(wide, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
+            handle = ::CreateFileW(wide, GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_HIDDEN, nullptr);
             return handle != INVALID_HANDLE_VALUE;
         });
         if (!created && ::GetLastError() != ERROR_FILE_EXISTS)
             throw lastError();
     }
-    auto removeTemporary = qScopeGuard([&] {
-        if (handle != INVALID_HANDLE_VALUE)
-            ::CloseHandle(handle);
-        ::DeleteFileW(WidePath(temporary));
+    auto removeTemporary = qScopeGuard([handle] {
+        FILE_DISPOSITION_INFO remove{ TRUE };
+        ::SetFileInformationByHandle(handle, FileDispositionInfo, &remove, sizeof remove);
+        ::CloseHandle(handle);
     });
 
     for (qsizetype done = 0; done < bytes.size();) {
@@ -233,27 +249,28 @@ bool storeNew(const QString &path, const QByteArray &bytes)
             throw lastError();
         done += written;
     }
+    // The bytes reach the disk before the picture has its name, so a power cut leaves no half
+    // picture under it. A move with MOVEFILE_WRITE_THROUGH would add nothing: Microsoft documents
+    // its flush only for a move done as copy and delete, not for a rename within a folder.
     if (!::FlushFileBuffers(handle))
         throw lastError();
-    // The handle goes before the move: an open file cannot be renamed. The picture is not
-    // hidden; it has the attributes of any new file.
-    const BOOL closed = ::CloseHandle(handle);
-    handle = INVALID_HANDLE_VALUE;
-    if (!closed || !::SetFileAttributesW(WidePath(temporary), FILE_ATTRIBUTE_ARCHIVE))
+    // The picture is not hidden; it has the attributes of any new file.
+    FILE_BASIC_INFO attributes{};   // times of zero stay as they are
+    attributes.FileAttributes = FILE_ATTRIBUTE_ARCHIVE;
+    if (!::SetFileInformationByHandle(handle, FileBasicInfo, &attributes, sizeof attributes))
         throw lastError();
 
-    // Without MOVEFILE_REPLACE_EXISTING the move refuses a name that is taken. Microsoft
-    // documents write-through's flush only for a move done as copy and delete, between drives:
-    // what keeps a half picture from ever having the name is the flush of its bytes above.
-    const WidePath from(temporary);
-    if (!patiently(from, RefuseWriting,
-                   [&] { return ::MoveFileExW(from, WidePath(path), MOVEFILE_WRITE_THROUGH); })) {
+    // Unlike Linux, Windows documents no flush of a folder's entries: after a power cut the
+    // picture may still be under the temporary's name, which the sweep of stale ones removes.
+    const WidePath wide(temporary);
+    if (!patiently(wide, RefuseWriting, [&] { return renameWithoutReplacing(handle, path); })) {
         const DWORD error = ::GetLastError();
         if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)
             return false;
         throw systemError(error);
     }
     removeTemporary.dismiss();
+    ::CloseHandle(handle);
     return true;
 }
 

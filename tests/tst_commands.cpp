@@ -9,6 +9,9 @@
 #include <QSignalSpy>
 
 #ifdef Q_OS_WIN
+#include "archive/systemfiles.h"
+#include "support/httpserver.h"
+
 #include <QProcess>
 #include <QtCore/qt_windows.h>
 #else
@@ -167,16 +170,26 @@ void CommandsTest::picturesHeldByAScanner()
 {
     QFETCH(int, hold);
     QFETCH(QStringList, left);
-    QTemporaryDir folder(folderTemplate());
-    putPictures(folder.path(), Five.first(4));
+    TestHttpServer server;
+    TestHttpServer::Response response;
+    response.body = TestGif::make({ 64, 48 }, 7);
+    server.setResponse(QStringLiteral("/dyn/pictures/sat.gif"), response);
+    TestWindow window(Five.first(4), { .pictureAddress = server.url() });
     QProcess scanner;
     scanner.start(QCoreApplication::applicationDirPath() + QStringLiteral("/nubilo_scanner.exe"),
-                  { QDir::toNativeSeparators(folder.path()), QString::number(hold) });
+                  { QDir::toNativeSeparators(window.folder.path()), QString::number(hold) });
     QTRY_VERIFY_WITH_TIMEOUT(scanner.canReadLine(), 30000);   // it has looked at the folder
-    putPictures(folder.path(), { Five[4] });
+
+    // The scanner never gets at the temporary, and the picture of this minute is stored whole.
+    window.boxes.answer(QMessageBox::Ok);
+    window.click(window.form->CommandDownload);
+    QFile stored(window.path(Five[4]));
+    QVERIFY(stored.open(QIODevice::ReadOnly));
+    QCOMPARE(stored.readAll(), response.body);
+    stored.close();
     QByteArray held;
     QTRY_VERIFY_WITH_TIMEOUT((held += scanner.readAll()).contains(Five[4].toUtf8()), 10000);
-    TestWindow window({}, { folder.path() });
+    QVERIFY2(!held.contains(SystemFiles::TemporaryPrefix), held.constData());
 
     // Deleting the held picture: the files before it go in any case.
     window.select({ Five[1], Five[4] });
