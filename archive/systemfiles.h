@@ -12,7 +12,9 @@ class QFile;
 // The archive's calls into the operating system: systemfiles_posix.cpp and
 // systemfiles_windows.cpp implement them, and the build takes the one for its platform.
 // Paths are full paths as the window shows them. Each call throws SystemError when the
-// system refuses it; the callers say in German what failed.
+// system refuses it; the callers say in German what failed. On Windows, where a file that
+// another program holds open may be refused for a moment, a call so refused tries again for
+// up to 1.4 s before it throws; every other refusal is thrown at once.
 namespace SystemFiles {
 
 // The system's own words for why a call failed.
@@ -25,7 +27,7 @@ struct SystemError
 // in the order of their characters' code points (the byte order of their UTF-8).
 QStringList pictureNames(const QString &folder);
 
-// Opens a plain file for reading. It never waits for the file (a pipe put in a picture's
+// Opens a plain file for reading. It never waits for a writer (a pipe put in a picture's
 // place would block until someone writes to it), and other programs may meanwhile read,
 // rename or delete it.
 void openForReading(QFile &file, const QString &path);
@@ -40,6 +42,12 @@ bool storeNew(const QString &path, const QByteArray &bytes);
 
 // As PictureFolder::removeStaleTemporaries(): storeNew's temporaries left by a crash.
 void removeStaleTemporaries(const QString &folder);
+
+#ifdef Q_OS_WIN
+// A full path as Windows' wide calls take it. From MAX_PATH (260) characters on, it gets the
+// prefix \\?\ (\\?\UNC\ for a share on a server), which lifts that limit, as Qt's own calls do.
+QString longPathForm(const QString &path);
+#endif
 
 // storeNew names its temporaries TemporaryPrefix + six letters or digits + TemporarySuffix;
 // the leading dot keeps them out of the picture list.

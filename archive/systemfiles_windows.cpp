@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <vector>
 
 #include <QtCore/qt_windows.h>
 
@@ -40,12 +41,53 @@ SystemError lastError()
 class WidePath
 {
 public:
-    explicit WidePath(const QString &path) : m_path(QDir::toNativeSeparators(path)) { }
+    explicit WidePath(const QString &path) : m_path(longPathForm(path)) { }
     operator const wchar_t *() const { return reinterpret_cast<const wchar_t *>(m_path.utf16()); }
 
 private:
     QString m_path;
 };
+
+// Virus scanners, the search indexer, Explorer's thumbnails and sync clients open every new
+// file for a moment, and meanwhile Windows refuses what their handle does not share. A call so
+// refused is tried again after growing waits, 25 ms more each time, 1.4 s in all; the window
+// is not repainted meanwhile, as during any other call in a handler.
+constexpr DWORD Retries = 10;
+constexpr DWORD WaitStep = 25;   // ms
+
+// Attributes that refuse a call for good, for which access denied is no passing hold.
+constexpr DWORD RefuseReading = FILE_ATTRIBUTE_DIRECTORY;
+constexpr DWORD RefuseWriting = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY;
+
+// Whether Windows' refusal may end when another program lets go of the file: a sharing or
+// lock violation, or access denied although the file's attributes allow the access. A file
+// not found, a full disk or a name that is taken will not pass by waiting.
+bool mayPass(DWORD error, const wchar_t *path, DWORD refusing)
+{
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
+        return true;
+    if (error != ERROR_ACCESS_DENIED)
+        return false;
+    const DWORD attributes = ::GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & refusing);
+}
+
+// Runs `call` on the file `path` until it succeeds, tried again while its refusal may pass;
+// false with the last refusal in GetLastError().
+template<typename Call>
+bool patiently(const wchar_t *path, DWORD refusing, Call call)
+{
+    for (DWORD retry = 1;; ++retry) {
+        if (call())
+            return true;
+        const DWORD error = ::GetLastError();
+        if (retry > Retries || !mayPass(error, path, refusing)) {
+            ::SetLastError(error);
+            return false;
+        }
+        ::Sleep(retry * WaitStep);
+    }
+}
 
 QString inFolder(const QString &folder, const QString &name)
 {
@@ -96,6 +138,32 @@ ULONGLONG ticks(const FILETIME &time)
     return ULONGLONG(time.dwHighDateTime) << 32 | time.dwLowDateTime;
 }
 
+// Gives the file open as `handle` the name `path`, unless a file of that name is there.
+bool renameWithoutReplacing(HANDLE handle, const QString &path)
+{
+    const QString name = longPathForm(path);
+    // The name runs on past the structure and ends in a zero that its length leaves out.
+    std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + size_t(name.size()) * sizeof(wchar_t));
+    auto *info = reinterpret_cast<FILE_RENAME_INFO *>(buffer.data());
+    info->ReplaceIfExists = FALSE;
+    info->FileNameLength = DWORD(name.size() * sizeof(wchar_t));
+    std::copy_n(name.utf16(), name.size(), reinterpret_cast<char16_t *>(info->FileName));
+    return ::SetFileInformationByHandle(handle, FileRenameInfo, info, DWORD(buffer.size()));
+}
+
+}
+
+QString longPathForm(const QString &path)
+{
+    QString native = QDir::toNativeSeparators(path);
+    if (native.size() < MAX_PATH || QDir::isRelativePath(path) || native.startsWith(u"\\\\?\\")
+        || native.startsWith(u"\\\\.\\"))
+        return native;
+    // Windows takes such a path as it stands: "." and ".." are names, and "/" is no separator.
+    native = QDir::toNativeSeparators(QDir::cleanPath(path));
+    if (native.startsWith(u"\\\\"))
+        return QStringLiteral("\\\\?\\UNC\\") + native.sliced(2);
+    return QStringLiteral("\\\\?\\") + native;
 }
 
 QStringList pictureNames(const QString &folder)
@@ -116,9 +184,13 @@ QStringList pictureNames(const QString &folder)
 
 void openForReading(QFile &file, const QString &path)
 {
-    const HANDLE handle = ::CreateFileW(WidePath(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
+    const WidePath wide(path);
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    if (!patiently(wide, RefuseReading, [&] {
+            handle = ::CreateFileW(wide, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            return handle != INVALID_HANDLE_VALUE;
+        }))
         throw lastError();
     if (::GetFileType(handle) != FILE_TYPE_DISK) {
         ::CloseHandle(handle);
@@ -135,7 +207,8 @@ void openForReading(QFile &file, const QString &path)
 
 void remove(const QString &path)
 {
-    if (!::DeleteFileW(WidePath(path)))
+    const WidePath wide(path);
+    if (!patiently(wide, RefuseWriting, [&] { return ::DeleteFileW(wide); }))
         throw lastError();
 }
 
@@ -152,15 +225,21 @@ bool storeNew(const QString &path, const QByteArray &bytes)
             c = Letters[QRandomGenerator::global()->bounded(int(std::size(Letters) - 1))];
         temporary =
             inFolder(folder, QLatin1String(TemporaryPrefix) + random + QLatin1String(TemporarySuffix));
-        handle = ::CreateFileW(WidePath(temporary), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_HIDDEN, nullptr);
-        if (handle == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS)
+        // Shared with no one, and renamed and deleted through this handle only: no other program
+        // gets at the file before it is the whole picture under its name.
+        const WidePath wide(temporary);
+        const bool created = patiently(wide, RefuseWriting, [&] {
+            handle = ::CreateFileW(wide, GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_HIDDEN, nullptr);
+            return handle != INVALID_HANDLE_VALUE;
+        });
+        if (!created && ::GetLastError() != ERROR_FILE_EXISTS)
             throw lastError();
     }
-    auto removeTemporary = qScopeGuard([&] {
-        if (handle != INVALID_HANDLE_VALUE)
-            ::CloseHandle(handle);
-        ::DeleteFileW(WidePath(temporary));
+    auto removeTemporary = qScopeGuard([handle] {
+        FILE_DISPOSITION_INFO remove{ TRUE };
+        ::SetFileInformationByHandle(handle, FileDispositionInfo, &remove, sizeof remove);
+        ::CloseHandle(handle);
     });
 
     for (qsizetype done = 0; done < bytes.size();) {
@@ -170,24 +249,28 @@ bool storeNew(const QString &path, const QByteArray &bytes)
             throw lastError();
         done += written;
     }
+    // The bytes reach the disk before the picture has its name, so a power cut leaves no half
+    // picture under it. A move with MOVEFILE_WRITE_THROUGH would add nothing: Microsoft documents
+    // its flush only for a move done as copy and delete, not for a rename within a folder.
     if (!::FlushFileBuffers(handle))
         throw lastError();
-    // The handle goes before the move: an open file cannot be renamed. The picture is not
-    // hidden; it has the attributes of any new file.
-    const BOOL closed = ::CloseHandle(handle);
-    handle = INVALID_HANDLE_VALUE;
-    if (!closed || !::SetFileAttributesW(WidePath(temporary), FILE_ATTRIBUTE_ARCHIVE))
+    // The picture is not hidden; it has the attributes of any new file.
+    FILE_BASIC_INFO attributes{};   // times of zero stay as they are
+    attributes.FileAttributes = FILE_ATTRIBUTE_ARCHIVE;
+    if (!::SetFileInformationByHandle(handle, FileBasicInfo, &attributes, sizeof attributes))
         throw lastError();
 
-    // Without MOVEFILE_REPLACE_EXISTING the move refuses a name that is taken; write-through
-    // returns once the new name is on the disk.
-    if (!::MoveFileExW(WidePath(temporary), WidePath(path), MOVEFILE_WRITE_THROUGH)) {
+    // Unlike Linux, Windows documents no flush of a folder's entries: after a power cut the
+    // picture may still be under the temporary's name, which the sweep of stale ones removes.
+    const WidePath wide(temporary);
+    if (!patiently(wide, RefuseWriting, [&] { return renameWithoutReplacing(handle, path); })) {
         const DWORD error = ::GetLastError();
         if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)
             return false;
         throw systemError(error);
     }
     removeTemporary.dismiss();
+    ::CloseHandle(handle);
     return true;
 }
 

@@ -8,6 +8,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifdef Q_OS_WIN
+#include <QDir>
+#include <QElapsedTimer>
+#include <QtCore/qt_windows.h>
+
+#include <thread>
+#endif
+
 // The picture names and the check of fetched pictures, without a window.
 class ArchiveTest : public QObject
 {
@@ -19,6 +27,12 @@ private slots:
     void onlyWholePicturesPass_data();
     void onlyWholePicturesPass();
     void pictureBeingReadCanBeReadRenamedAndDeleted();
+#ifdef Q_OS_WIN
+    void longPathsTakeThePrefix_data();
+    void longPathsTakeThePrefix();
+    void onlyRefusalsThatMayPassAreTriedAgain_data();
+    void onlyRefusalsThatMayPassAreTriedAgain();
+#endif
 };
 
 void ArchiveTest::pictureNameFromLocalTime_data()
@@ -80,6 +94,74 @@ void ArchiveTest::pictureBeingReadCanBeReadRenamedAndDeleted()
     QVERIFY(QFile::remove(renamed));
     QCOMPARE(reading.readAll(), TestGif::make({ 16, 12 }, 0));
 }
+
+#ifdef Q_OS_WIN
+void ArchiveTest::longPathsTakeThePrefix_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("form");
+    const QString name(257, u'a');   // with "C:/", one past the limit
+    QTest::newRow("259 characters: as it is") << "C:/" + name.chopped(1) << "C:\\" + name.chopped(1);
+    QTest::newRow("260 characters on a drive") << "C:/" + name << "\\\\?\\C:\\" + name;
+    QTest::newRow("on a server's share") << "//server/share/" + name << "\\\\?\\UNC\\server\\share\\" + name;
+    QTest::newRow("with \"..\", which the prefix would keep")
+        << "C:/Wetter/../" + name << "\\\\?\\C:\\" + name;
+}
+
+void ArchiveTest::longPathsTakeThePrefix()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, form);
+    QCOMPARE(SystemFiles::longPathForm(path), form);
+}
+
+void ArchiveTest::onlyRefusalsThatMayPassAreTriedAgain_data()
+{
+    QTest::addColumn<QString>("file");   // what has the picture's name
+    QTest::addColumn<bool>("reading");   // or else deleting
+    QTest::addColumn<bool>("done");
+    QTest::newRow("reading a picture held for 200 ms") << "held" << true << true;
+    QTest::newRow("deleting a file that is gone") << QString() << false << false;
+    QTest::newRow("deleting a read-only picture") << "read-only" << false << false;
+    QTest::newRow("reading a folder") << "folder" << true << false;
+}
+
+void ArchiveTest::onlyRefusalsThatMayPassAreTriedAgain()
+{
+    QFETCH(QString, file);
+    QFETCH(bool, reading);
+    QFETCH(bool, done);
+    QTemporaryDir folder(folderTemplate());
+    const QString path = folder.filePath(QStringLiteral("sat070321-1400.gif"));
+    if (file == "folder")
+        QVERIFY(QDir().mkdir(path));
+    else if (!file.isEmpty())
+        putPictures(folder.path(), { QFileInfo(path).fileName() });
+    if (file == "read-only")
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner));
+    // Held without any sharing, as a sync client may hold it, and let go 200 ms later.
+    const HANDLE held = file == "held" ? ::CreateFileW(reinterpret_cast<const wchar_t *>(path.utf16()),
+                                                       GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
+                                       : nullptr;
+    const std::jthread letGo([held] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        if (held)
+            ::CloseHandle(held);
+    });
+
+    QElapsedTimer time;
+    time.start();
+    QFile reader;
+    try {
+        reading ? SystemFiles::openForReading(reader, path) : SystemFiles::remove(path);
+        QVERIFY(done);
+    } catch (const SystemFiles::SystemError &error) {
+        QVERIFY2(!done, qPrintable(error.reason));
+        // Not after the 1.4 s that waiting for a passing refusal may take.
+        QVERIFY2(time.elapsed() < 1000, "a refusal that will not pass is answered at once");
+    }
+}
+#endif
 
 QTEST_GUILESS_MAIN(ArchiveTest)
 #include "tst_archive.moc"

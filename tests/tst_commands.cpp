@@ -10,6 +10,10 @@
 #include <QSignalSpy>
 
 #ifdef Q_OS_WIN
+#include "archive/systemfiles.h"
+#include "support/httpserver.h"
+
+#include <QProcess>
 #include <QtCore/qt_windows.h>
 #else
 #include <fcntl.h>
@@ -31,6 +35,10 @@ private slots:
     void selectAllAndNoneNeedNoSelection();
     void cancelledDeletionKeepsFilesAndSelection();
     void deletionRemovesSelectedFilesInListOrder();
+#ifdef Q_OS_WIN
+    void picturesHeldByAScanner_data();
+    void picturesHeldByAScanner();
+#endif
     void failedDeletionStopsAtThatFileAndShowsTheDisk_data();
     void failedDeletionStopsAtThatFileAndShowsTheDisk();
     void namesBeyondAsciiPlayAndDelete_data();
@@ -144,6 +152,62 @@ void CommandsTest::deletionRemovesSelectedFilesInListOrder()
     QCOMPARE(window.boxes.seen().last().text,
              QStringLiteral("Keine Datei(en) verfügbar.\r\nFühren Sie zuerst einen Download durch."));
 }
+
+#ifdef Q_OS_WIN
+void CommandsTest::picturesHeldByAScanner_data()
+{
+    QTest::addColumn<int>("hold");   // in ms, from the confirmation of the deletion
+    QTest::addColumn<QStringList>("left");
+    QTest::newRow("200 ms, not noticed") << 200 << QStringList{ Five[0], Five[2], Five[3] };
+    QTest::newRow("5 s, longer than the retries")
+        << 5000 << QStringList{ Five[0], Five[2], Five[3], Five[4] };
+}
+
+void CommandsTest::picturesHeldByAScanner()
+{
+    QFETCH(int, hold);
+    QFETCH(QStringList, left);
+    TestHttpServer server;
+    TestHttpServer::Response response;
+    response.body = TestGif::make({ 64, 48 }, 7);
+    server.setResponse(QStringLiteral("/dyn/pictures/sat.gif"), response);
+    TestWindow window(Five.first(4), { .pictureAddress = server.url() });
+    QProcess scanner;
+    scanner.start(QCoreApplication::applicationDirPath() + QStringLiteral("/nubilo_scanner.exe"),
+                  { QDir::toNativeSeparators(window.folder.path()), QString::number(hold) });
+    QTRY_VERIFY_WITH_TIMEOUT(scanner.canReadLine(), 30000);   // it has looked at the folder
+
+    // The scanner never gets at the temporary, and the picture of this minute is stored whole.
+    window.boxes.answer(QMessageBox::Ok);
+    window.click(window.form->CommandDownload);
+    QFile stored(window.path(Five[4]));
+    QVERIFY(stored.open(QIODevice::ReadOnly));
+    QCOMPARE(stored.readAll(), response.body);
+    stored.close();
+    QByteArray held;
+    QTRY_VERIFY_WITH_TIMEOUT((held += scanner.readAll()).contains(Five[4].toUtf8()), 10000);
+    QVERIFY2(!held.contains(SystemFiles::TemporaryPrefix), held.constData());
+
+    // Deleting the held picture: the files before it go in any case.
+    window.select({ Five[1], Five[4] });
+    window.boxes.answer(QMessageBox::Ok, [&](QMessageBox *) {
+        scanner.write("\n");
+        scanner.waitForBytesWritten();
+    });
+    window.boxes.answer(QMessageBox::Ok);
+    window.click(window.form->CommandWaehlen[Form1::DeleteSelected]);
+    QCOMPARE(window.files(), left);
+    QCOMPARE(listEntries(window.form->List1), left);
+    QCOMPARE(window.boxes.pending(), left.contains(Five[4]) ? 0 : 1);
+    if (left.contains(Five[4]))
+        QVERIFY(window.boxes.seen().last().text.startsWith(
+            QStringLiteral("Die Datei %1 konnte nicht gelöscht werden.\r\n").arg(window.path(Five[4]))));
+    window.click(window.form->CommandWaehlen[Form1::SelectAll]);   // the window goes on
+    QCOMPARE(selectedEntries(window.form->List1), left);
+    scanner.kill();
+    scanner.waitForFinished();
+}
+#endif
 
 void CommandsTest::failedDeletionStopsAtThatFileAndShowsTheDisk_data()
 {

@@ -12,6 +12,8 @@
 #include <cerrno>
 
 #ifdef Q_OS_WIN
+#include "archive/picturefolder.h"
+
 #include <QtCore/qt_windows.h>
 #else
 #include "support/failingsync.h"
@@ -43,6 +45,9 @@ private slots:
     void takenNameIsNeverReplaced();
     void windowWaitsBusyAndTakesNoSecondClick();
     void closingDuringTheFetchEndsIt();
+#ifdef Q_OS_WIN
+    void folderPastMaxPath();
+#endif
 
 private:
     const QString m_name = QStringLiteral("sat070321-1400.gif");   // the fake clock's minute
@@ -522,6 +527,31 @@ void DownloadTest::closingDuringTheFetchEndsIt()
     QCOMPARE(window.boxes.seen().size(), 0);
     QCOMPARE(window.files(), QStringList());
 }
+
+#ifdef Q_OS_WIN
+void DownloadTest::folderPastMaxPath()
+{
+    // Beyond MAX_PATH (260 characters) Windows' calls reach a file only by a \\?\ path.
+    QTemporaryDir scratch(folderTemplate());
+    const QString folder = scratch.filePath(QString(120, u'a') + u'/' + QString(120, u'b'));
+    QVERIFY(QDir().mkpath(folder));
+    TestHttpServer server;
+    server.setResponse(QStringLiteral("/dyn/pictures/sat.gif"), answer(m_picture));
+    TestWindow window({}, { .programFolder = folder, .pictureAddress = server.url() });
+    QVERIFY(window.path(m_name).size() > MAX_PATH);
+
+    window.boxes.answer(QMessageBox::Ok);
+    window.click(window.form->CommandDownload);
+    QCOMPARE(listEntries(window.form->List1), QStringList{ m_name });
+    QCOMPARE(readAll(window.path(m_name)), m_picture);
+    QCOMPARE(PictureFolder::readPicture(window.path(m_name)).size(), QSize(64, 48));
+    window.click(window.form->CommandWaehlen[Form1::SelectAll]);
+    window.boxes.answer(QMessageBox::Ok);
+    window.click(window.form->CommandWaehlen[Form1::DeleteSelected]);
+    QCOMPARE(window.files(), QStringList());
+    QCOMPARE(window.boxes.seen().size(), 2);   // the confirmation and the question, no "Fehler"
+}
+#endif
 
 QTEST_MAIN(DownloadTest)
 #include "tst_download.moc"
