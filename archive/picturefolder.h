@@ -26,7 +26,7 @@ QStringList list(const QString &folder);
 bool isStored(const QString &path);
 
 // Loads the picture of a listed file to show it. Opens only a plain file, and never waits
-// for one (a pipe put in a picture's place would block until someone writes to it).
+// for a writer (a pipe put in a picture's place would block until someone writes to it).
 // Throws Failure with the reason in German.
 QImage readPicture(const QString &path);
 
