@@ -165,6 +165,17 @@ void WindowTest::windowIsFixedAndStartsEmpty()
 
     // Message boxes speak German whatever the locale.
     QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Abbrechen"));
+
+    // Shown at the scaling the run was started for, where it names one, and centred on the
+    // screen: the client area off its middle by no more than the frame.
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    if (const QString wanted = qEnvironmentVariable("NUBILO_TEST_SCALE"); !wanted.isEmpty())
+        QCOMPARE(qRound(form.devicePixelRatio() * 100), wanted.toInt());
+    const QPoint offset = form.geometry().center() - form.screen()->availableGeometry().center();
+    const QSize frame = form.frameGeometry().size() - form.size();
+    QVERIFY2(std::abs(offset.x()) <= frame.width() && std::abs(offset.y()) <= frame.height(),
+             qPrintable(QStringLiteral("%1,%2 px off the middle").arg(offset.x()).arg(offset.y())));
 }
 
 void WindowTest::everyTextFitsItsControl_data()
@@ -278,13 +289,15 @@ QString failureOnScreenOfWidth(int width)
     // option, and Windows keeps a folder that a program runs in a little after the program ends.
     const QFileInfo place(folder.path());
     child.setWorkingDirectory(place.path());
+    // The child runs unscaled: a row's width is the screen's in the window's own pixels.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("QT_SCALE_FACTOR"));
 #ifdef Q_OS_WIN
     // There the offscreen platform takes its fonts from a folder, not from the system.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_FONTDIR"),
                        QStandardPaths::writableLocation(QStandardPaths::FontsLocation));
-    child.setProcessEnvironment(environment);
 #endif
+    child.setProcessEnvironment(environment);
     child.setProcessChannelMode(QProcess::MergedChannels);
     child.start(QCoreApplication::applicationFilePath(),
                 { QStringLiteral("-silent"), QStringLiteral("-platform"),
