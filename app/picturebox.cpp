@@ -20,6 +20,11 @@ void PictureBox::paintEvent(QPaintEvent *event)
     if (m_picture.isNull())
         return;
     QPainter painter(this);
+    // On a display scaled by a fraction, a picture pixel covers a fraction more than one
+    // screen pixel: taking the nearest would double some picture pixels and not their
+    // neighbours, in stripes; smoothing spreads them evenly. Unscaled, the picture stays as it
+    // is, pixel for pixel.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
     const QRect area = contentsRect();
     painter.setClipRect(area);
     painter.drawPixmap(area.topLeft(), m_picture);

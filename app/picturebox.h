@@ -4,7 +4,8 @@
 #include <QPixmap>
 
 // Shows a picture unscaled from its top-left corner inside a single-line border; what
-// does not fit is cut off at the border.
+// does not fit is cut off at the border. On a scaled display it grows with the window,
+// smoothly, each picture pixel as wide as the next.
 class PictureBox : public QFrame
 {
     Q_OBJECT

@@ -5,6 +5,7 @@
 #include "app/windowfont.h"
 #include "support/boxanswerer.h"
 #include "support/fakeplatform.h"
+#include "support/painted.h"
 #include "support/testfolder.h"
 #include "support/testwindow.h"
 
@@ -25,6 +26,9 @@
 #include <QTest>
 #include <QToolTip>
 
+#include <algorithm>
+#include <numeric>
+
 #ifdef Q_OS_WIN
 #include <QtCore/qt_windows.h>
 #else
@@ -43,6 +47,7 @@ private slots:
     void controlsAreLaidOut_data();
     void controlsAreLaidOut();
     void windowIsFixedAndStartsEmpty();
+    void pictureIsScaledEvenly();
     void everyTextFitsItsControl_data();
     void everyTextFitsItsControl();
     void tooLongLineWrapsWithinTheScreen_data();
@@ -165,6 +170,76 @@ void WindowTest::windowIsFixedAndStartsEmpty()
 
     // Message boxes speak German whatever the locale.
     QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Abbrechen"));
+
+    // Shown at the scaling the run was started for, where it names one, and centred on the
+    // screen: the client area off its middle by no more than the frame.
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    if (const QString wanted = qEnvironmentVariable("NUBILO_TEST_SCALE"); !wanted.isEmpty())
+        QCOMPARE(qRound(form.devicePixelRatio() * 100), wanted.toInt());
+    const QPoint offset = form.geometry().center() - form.screen()->availableGeometry().center();
+    const QSize frame = form.frameGeometry().size() - form.size();
+    QVERIFY2(std::abs(offset.x()) <= frame.width() && std::abs(offset.y()) <= frame.height(),
+             qPrintable(QStringLiteral("%1,%2 px off the middle").arg(offset.x()).arg(offset.y())));
+}
+
+namespace {
+
+// What is wrong with a one-pixel checkerboard of `size` shown at `scale` on `shown`, the
+// screen's pixels from the board's top-left corner to a little past its right and bottom
+// edges; empty if nothing. Evenly scaled, every row and every column of screen pixels is as
+// grey as the next; a picture pixel doubled where its neighbour is not makes a stripe darker
+// or lighter than the rest. The spread is the largest difference between those means, and
+// half black and half white make mid-grey on average.
+QString scaledBoardFault(const QImage &shown, QSize size, qreal scale, QRgb ground)
+{
+    for (int x = 0; x < shown.width(); ++x)
+        if (shown.pixel(x, shown.height() - 1) != ground)
+            return QStringLiteral("the picture reaches below its place");
+    for (int y = 0; y < shown.height(); ++y)
+        if (shown.pixel(shown.width() - 1, y) != ground)
+            return QStringLiteral("the picture reaches past its place on the right");
+    // The edges' pixels take part of the ground.
+    const QRect board = QRect(QPoint(), size * scale).adjusted(2, 2, -2, -2);
+    QList<double> rows(board.height()), columns(board.width());
+    for (int y = 0; y < board.height(); ++y) {
+        for (int x = 0; x < board.width(); ++x) {
+            const int grey = qGray(shown.pixel(board.x() + x, board.y() + y));
+            rows[y] += grey / double(board.width());
+            columns[x] += grey / double(board.height());
+        }
+    }
+    const QList<double> means = rows + columns;
+    const auto [least, most] = std::minmax_element(means.begin(), means.end());
+    const double mean = std::accumulate(rows.begin(), rows.end(), 0.0) / rows.size();
+    if (std::abs(mean - 127.5) > 8 || *most - *least > 4)
+        return QStringLiteral("grey %1 on average, rows and columns spread by %2")
+            .arg(mean, 0, 'f', 1)
+            .arg(*most - *least, 0, 'f', 1);
+    return {};
+}
+
+}
+
+void WindowTest::pictureIsScaledEvenly()
+{
+    TestWindow window;
+    PictureBox *box = window.form->Image1;
+    const qreal scale = box->devicePixelRatio();
+    QImage board(160, 120, QImage::Format_RGB32);
+    for (int y = 0; y < board.height(); ++y)
+        for (int x = 0; x < board.width(); ++x)
+            board.setPixel(x, y, (x + y) % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+    box->setPicture(QPixmap::fromImage(board));
+
+    if (scale == 1) {
+        QTRY_COMPARE(paintedDifference(box, board), QString());
+        return;
+    }
+    // Where it shows at 100 %, two pixels past it on the right and below showing the window's ground.
+    const QRect place(box->contentsRect().topLeft(), board.size() + QSize(2, 2));
+    const QRgb ground = window.form->palette().color(QPalette::Window).rgb();
+    QTRY_COMPARE(scaledBoardFault(onScreen(box, place), board.size(), scale, ground), QString());
 }
 
 void WindowTest::everyTextFitsItsControl_data()
@@ -278,13 +353,15 @@ QString failureOnScreenOfWidth(int width)
     // option, and Windows keeps a folder that a program runs in a little after the program ends.
     const QFileInfo place(folder.path());
     child.setWorkingDirectory(place.path());
+    // The child runs unscaled: a row's width is the screen's in the window's own pixels.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("QT_SCALE_FACTOR"));
 #ifdef Q_OS_WIN
     // There the offscreen platform takes its fonts from a folder, not from the system.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_FONTDIR"),
                        QStandardPaths::writableLocation(QStandardPaths::FontsLocation));
-    child.setProcessEnvironment(environment);
 #endif
+    child.setProcessEnvironment(environment);
     child.setProcessChannelMode(QProcess::MergedChannels);
     child.start(QCoreApplication::applicationFilePath(),
                 { QStringLiteral("-silent"), QStringLiteral("-platform"),

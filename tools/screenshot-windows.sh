@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
 # Takes a screenshot of Nubilo for Windows playing an animation: the program from the zip that
 # packaging/windows/make-packages.sh makes, with the sample pictures, under Wine in a fresh Wine profile, on a
-# small Windows desktop in a virtual X server.
+# small Windows desktop in a virtual X server. With SCALE, a percentage such as 150, the display
+# is scaled as Windows' display settings do it, and the desktop grows with it.
 #
-# Usage: tools/screenshot-windows.sh BUILD_DIR ZIP OUTPUT.png
+# Usage: tools/screenshot-windows.sh BUILD_DIR ZIP OUTPUT.png [SCALE]
 #   (BUILD_DIR: a Linux build, whose tools/nubilo_makesamples draws the samples)
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 source "$source_dir/scripts/lib/headless.sh"
 source "$source_dir/scripts/lib/windows.sh"
-if [ "$#" -ne 3 ]; then
-    echo "usage: $0 BUILD_DIR ZIP OUTPUT.png" >&2
+if [ "$#" -lt 3 ] || [ "$#" -gt 4 ] || ! [[ "${4:-100}" =~ ^[1-9][0-9]{2}$ ]]; then
+    echo "usage: $0 BUILD_DIR ZIP OUTPUT.png [SCALE]    (SCALE: a percentage, 100 to 999)" >&2
     exit 2
 fi
+scale=${4:-100}
 makesamples=$(cd "$1" && pwd)/tools/nubilo_makesamples
 zip=$(realpath "$2")
 output=$(realpath -m "$3")
@@ -20,9 +22,9 @@ work=$(mktemp -d)
 trap 'wineserver --kill 2>/dev/null; kill "${XVFB_PID:-}" 2>/dev/null; rm -rf "$work"' EXIT
 bash "$source_dir/scripts/deps.sh" "${WINDOWS_TEST_PACKAGES[@]}" imagemagick >/dev/null
 
-desktop=(800 480)
-use_wine "$work/profile" "${desktop[0]}x${desktop[1]}"
-start_xvfb "$work/display"
+desktop=($((800 * scale / 100)) $((480 * scale / 100)))
+use_wine "$work/profile" "${desktop[0]}x${desktop[1]}" "$scale"
+start_xvfb "$work/display" "${desktop[0]}x${desktop[1]}"
 export DISPLAY=:$(cat "$work/display")
 (cd "$work" && unzip -q "$zip")
 "$makesamples" "$work/Nubilo"

@@ -21,15 +21,17 @@ start_xvfb() {
     return 1
 }
 
-# use_wine PROFILE [DESKTOP]: Windows programs started after this run under Wine, in the Wine
-# profile PROFILE, making it first if need be (about 13 s and 700 MB), without prompts for
-# Wine's Mono and Gecko and without Wine's debugging messages. The profile gets the fonts
+# use_wine PROFILE [DESKTOP [SCALE]]: Windows programs started after this run under Wine, in
+# the Wine profile PROFILE, making it first if need be (about 13 s and 700 MB), without prompts
+# for Wine's Mono and Gecko and without Wine's debugging messages. The profile gets the fonts
 # Wine brings: a fresh one has none, and Qt would fall back to a serif font. With DESKTOP
 # (such as 1280x1024), a new profile's windows open on a Windows desktop of that size, one
 # X11 window: without a window manager Wine waits two seconds at every window that closes.
+# With SCALE, a percentage, a new profile's display is scaled by it, as Windows' display
+# settings do it: through the desktop's LogPixels, 96 at 100 %.
 use_wine() {
     export WINEPREFIX=$1 WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-    local desktop=${2:-}
+    local desktop=${2:-} scale=${3:-100}
     # Test programs may start at the same time; one makes the profile.
     mkdir -p "$(dirname "$WINEPREFIX")"
     (
@@ -39,6 +41,10 @@ use_wine() {
             if [ -n "$desktop" ]; then
                 wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
                 wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$desktop" /f >/dev/null 2>&1
+            fi
+            if [ "$scale" != 100 ]; then
+                wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $((scale * 96 / 100)) /f \
+                    >/dev/null 2>&1
             fi
             wineserver --wait
             cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"

@@ -7,14 +7,21 @@
 #include <QPixmap>
 #include <QScreen>
 
+QImage onScreen(const QWidget *widget, const QRect &area)
+{
+    // QScreen takes the area in the window's own pixels and reads it in the screen's.
+    const QPoint at = widget->mapTo(widget->window(), area.topLeft());
+    QImage shown = widget->screen()
+                       ->grabWindow(widget->window()->winId(), at.x(), at.y(), area.width(), area.height())
+                       .toImage()
+                       .convertToFormat(QImage::Format_RGB32);
+    shown.setDevicePixelRatio(1);
+    return shown;
+}
+
 QString paintedDifference(const PictureBox *box, const QImage &picture)
 {
-    const QPoint at = box->mapTo(box->window(), box->contentsRect().topLeft());
-    const QImage shown =
-        box->screen()
-            ->grabWindow(box->window()->winId(), at.x(), at.y(), picture.width(), picture.height())
-            .toImage()
-            .convertToFormat(QImage::Format_RGB32);
+    const QImage shown = onScreen(box, QRect(box->contentsRect().topLeft(), picture.size()));
     const QImage expected = picture.convertToFormat(QImage::Format_RGB32);
     if (shown.size() != expected.size())
         return QStringLiteral("%1 x %2 px on screen").arg(shown.width()).arg(shown.height());

@@ -2,11 +2,18 @@
 # Runs a test program of the Windows build under Wine: CTest starts each through it. It runs
 # on Qt's Windows platform, as on a Windows desktop, which Wine draws through X11: here on a
 # virtual X server of its own, so that nothing shows on any screen. Qt's messages go to the
-# output, where CTest collects them.
-# Usage: wine.sh PROFILE DLL_FOLDERS PROGRAM [ARGUMENT...]    (DLL_FOLDERS: colon-separated)
+# output, where CTest collects them. With --scale, a new profile's display is scaled by that
+# percentage, as Windows' display settings do it.
+# Usage: wine.sh [--scale PERCENT] PROFILE DLL_FOLDERS PROGRAM [ARGUMENT...]
+#   (DLL_FOLDERS: colon-separated)
 set -euo pipefail
 source "$(dirname "$0")/../../scripts/lib/headless.sh"
-use_wine "$1" 1280x1024
+scale=100
+if [ "$1" = --scale ]; then
+    scale=$2
+    shift 2
+fi
+use_wine "$1" 1280x1024 "$scale"
 IFS=: read -ra folders <<<"$2"
 shift 2
 path=""
