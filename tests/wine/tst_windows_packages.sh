@@ -2,7 +2,7 @@
 # Makes the zip and the setup for Windows twice, and tries them under Wine in a fresh Wine
 # profile, as a new user would: the setup installs silently, without administrator rights,
 # waits while Nubilo runs, installs again over the pictures, and its uninstaller leaves only
-# them; the zip's program starts from wherever it is unpacked.
+# them; the zip's program, with its manifest, starts from wherever it is unpacked.
 # Usage: tst_windows_packages.sh SOURCE_DIR BUILD_DIR
 set -euo pipefail
 source_dir=$1
@@ -79,6 +79,12 @@ run "$folder/uninstall.exe" /S || fail "the uninstaller"
 # platform and style from its own folder: Wine maps the DLLs it loads from their files.
 unpacked="$work/USB Stick/Nubilo"
 mkdir -p "$work/USB Stick" && (cd "$work/USB Stick" && unzip -q "$zip")
+# It carries one manifest, ours, that Windows reads before it starts the program; Windows
+# refuses to start one whose manifest is not well-formed XML, which Wine does not check.
+{ [ "$(7z l "$unpacked/nubilo.exe" | grep -c '\.rsrc/.*MANIFEST/')" = 1 ] \
+    && 7z e -so "$unpacked/nubilo.exe" .rsrc/MANIFEST/1 | cmp -s - "$source_dir/data/nubilo.manifest"; } || fail "not one manifest, ours"
+python3 -c 'import sys, xml.dom.minidom; xml.dom.minidom.parse(sys.argv[1])' "$source_dir/data/nubilo.manifest" \
+    || fail "the manifest is not well-formed"
 wine "$unpacked/nubilo.exe" >/dev/null 2>&1 &
 for _ in $(seq 100); do xdotool search --name '^Nubilo 1\.1$' >/dev/null 2>&1 && break; sleep 0.1; done
 xdotool search --name '^Nubilo 1\.1$' >/dev/null || fail "the zip's program shows no window"
