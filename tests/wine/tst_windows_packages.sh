@@ -16,8 +16,9 @@ read_only=$source_dir/tests/wine/read-only-folder.sh
 # The packages come from this build, with its Qt.
 export NUBILO_WINDOWS_QT NUBILO_LOG=$work/windows.log
 NUBILO_WINDOWS_QT=$(sed -n 's/^NUBILO_WINDOWS_QT:[A-Z]*=//p' "$build_dir/CMakeCache.txt")
-trap 'wineserver --kill 2>/dev/null; kill "${XVFB_PID:-}" 2>/dev/null; bash "$read_only" remove "$work/read-only"
-    rm -rf "$work"' EXIT
+# Whatever failed, all is cleaned up: this profile's Wine ends before the mount goes.
+trap 'set +e; [ "${WINEPREFIX:-}" != "$work/profile" ] || { wineserver --kill; wineserver --wait; } 2>/dev/null
+    kill "${XVFB_PID:-}" 2>/dev/null; bash "$read_only" remove "$work/read-only"; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 for run in 1 2; do
