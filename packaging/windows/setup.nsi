@@ -8,6 +8,7 @@
 ;   VERSION  the program's version        SOURCE   the folder Nubilo/ of the zip
 ;   FILES    the lines that delete each of its files, FOLDERS those that remove its folders
 ;   SIZE     its size in KiB               ICON     the globe      OUTFILE  the setup to write
+;   SIGN     with a certificate only: sign.sh, which signs a program in place
 ;
 ; Silently (/S), the setup ends with error level 2, having installed nothing, where the user
 ; would otherwise be asked or told: while Nubilo runs, when the folder is not the user's to
@@ -22,6 +23,13 @@ ManifestDPIAware true
 !include MUI2.nsh
 !include LogicLib.nsh
 !include FileFunc.nsh
+
+; The uninstaller is made while the setup is, so that it is signed before the setup takes it
+; in (NSIS 3.08 and newer, as in Debian 12); the setup is signed last.
+!ifdef SIGN
+    !uninstfinalize 'bash "${SIGN}" "%1"' = 0
+    !finalize 'bash "${SIGN}" "%1"' = 0
+!endif
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Nubilo"
 

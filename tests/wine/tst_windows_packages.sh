@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Makes the zip and the setup for Windows twice, and tries them under Wine in a fresh Wine
-# profile, as a new user would: the setup refuses a folder the user may not write to, installs
-# silently, without administrator rights, waits while Nubilo runs, installs again over the
-# pictures keeping the Start menu entry, stops when the installed version's uninstaller fails,
-# and its uninstaller leaves only the user's files; the zip's program, with its manifest,
-# starts from wherever it is unpacked.
+# Makes the zip and the setup for Windows twice, and once more signed with a throw-away
+# certificate, and tries them under Wine in a fresh Wine profile, as a new user would: the
+# setup refuses a folder the user may not write to, installs silently, without administrator
+# rights, waits while Nubilo runs, installs again over the pictures keeping the Start menu
+# entry, stops when the installed version's uninstaller fails, and its uninstaller leaves only
+# the user's files; the zip's program, with its manifest, starts from wherever it is unpacked.
 # Usage: tst_windows_packages.sh SOURCE_DIR BUILD_DIR
 set -euo pipefail
 source_dir=$1
@@ -20,10 +20,13 @@ NUBILO_WINDOWS_QT=$(sed -n 's/^NUBILO_WINDOWS_QT:[A-Z]*=//p' "$build_dir/CMakeCa
 trap 'set +e; [ "${WINEPREFIX:-}" != "$work/profile" ] || { wineserver --kill; wineserver --wait; } 2>/dev/null
     kill "${XVFB_PID:-}" 2>/dev/null; bash "$read_only" remove "$work/read-only"; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
+make_packages() {
+    bash "$source_dir/packaging/windows/make-packages.sh" "$work/$1" "$build_dir" >"$work/out" 2>&1 \
+        || { cat "$work/out" "$NUBILO_LOG"; fail "make-packages.sh"; }
+}
 
 for run in 1 2; do
-    bash "$source_dir/packaging/windows/make-packages.sh" "$work/dist$run" "$build_dir" >"$work/out" 2>&1 \
-        || { cat "$work/out" "$NUBILO_LOG"; fail "make-packages.sh"; }
+    make_packages "dist$run"
 done
 zip=$(echo "$work"/dist1/nubilo-*-windows-x86_64.zip)
 setup=$(echo "$work"/dist1/nubilo-*-windows-x86_64-setup.exe)
@@ -31,6 +34,15 @@ for file in "$zip" "$setup"; do
     cmp "$file" "$work/dist2/$(basename "$file")" || fail "two packages of one commit differ"
     (cd "$work/dist1" && sha256sum -c --quiet "$(basename "$file").sha256") || fail "checksum"
 done
+
+# Signed with a throw-away certificate, the setup is tried below: it, each program file it
+# installs and the uninstaller it writes must carry a valid signature.
+openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/key.pem" -out "$work/cert.pem" -days 1 \
+    -subj "/CN=Nubilo test" -addext extendedKeyUsage=codeSigning 2>/dev/null
+openssl rand -hex 16 >"$work/password"
+openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -passout "file:$work/password" -out "$work/cert.p12"
+NUBILO_SIGN_PKCS12=$work/cert.p12 NUBILO_SIGN_PASSWORD_FILE=$work/password make_packages signed
+signed_setup=$work/signed/$(basename "$setup")
 
 start_xvfb "$work/display"
 export DISPLAY=:$(cat "$work/display")
@@ -41,7 +53,7 @@ key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Nubilo'
 entry() { wine reg query "$key" /v "$1" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$1 *REG_[A-Z]* *//p"; }
 # The uninstaller runs on from a copy of itself: wait for Wine's processes to end.
 run() { wine "$@" >/dev/null 2>&1 && wineserver --wait; }
-# Every file of the user's, with its size and the time of its last change.
+# Every file in the user's folder (Start menu included), with its size and the time of its last change.
 snapshot() { find "$WINEPREFIX/drive_c/users/$user" -type f -printf '%p %s %C@\n' | sort; }
 # refused WHEN SETUP ARGUMENT...: the setup ends with error level 2 and writes no file.
 refused() {
@@ -85,12 +97,17 @@ xdotool search --name '^Nubilo 1\.1$' >/dev/null || fail "the installed program 
 refused "while Nubilo ran" "$setup" /S
 wineserver --kill
 
-# Installing again updates the Start menu entry in place: a hard link stands for a pin of the
-# user's, which would be lost with the file.
+# Installing again, now the signed setup, updates the Start menu entry in place: a hard link
+# stands for a pin of the user's, which would be lost with the file.
 ln "$shortcut" "$work/pin"
-run "$setup" /S || fail "the setup over an installed Nubilo"
+run "$signed_setup" /S || fail "the setup over an installed Nubilo"
 [ "$(cat "$folder/sat070321-1400.gif")" = "GIF89a picture" ] || fail "installing again changed the picture"
 [ "$shortcut" -ef "$work/pin" ] || fail "installing again made a new Start menu entry"
+mapfile -t signed < <(find "$folder" -name '*.exe' -o -name '*.dll')
+for file in "$signed_setup" "${signed[@]}"; do
+    osslsigncode verify -CAfile "$work/cert.pem" -in "$file" >"$work/out" 2>&1 || { cat "$work/out"; fail "$file: no signature"; }
+done
+echo "signatures verified: the setup and ${#signed[@]} files it installed"
 
 # An installed version whose uninstaller fails: the setup stops, rather than install over
 # what that version left.
