@@ -7,6 +7,10 @@
 #                                            running it, without administrator rights
 # Two runs on one commit give the same bytes.
 #
+# With a certificate, every program and DLL they carry is signed, and the setup and its
+# uninstaller: NUBILO_SIGN_PKCS12 names it, NUBILO_SIGN_PASSWORD_FILE its password, and
+# NUBILO_SIGN_TIMESTAMP_URL an optional time-stamp server (see sign.sh beside this).
+#
 # The Qt for Windows is the one NUBILO_WINDOWS_QT names; without it, the one that
 # make-qt.sh beside this builds once into ~/.cache/nubilo (about 20 minutes).
 #
@@ -37,7 +41,20 @@ runtime_folders() {
     done
 }
 
-bash "$source_dir/scripts/deps.sh" "${WINDOWS_PACKAGES[@]}"
+# Whether to sign is settled, and whether it can be done, before anything is built.
+signing=false packages=("${WINDOWS_PACKAGES[@]}")
+if [ -n "${NUBILO_SIGN_PKCS12:-}" ]; then
+    [ -r "$NUBILO_SIGN_PKCS12" ] && [ -r "${NUBILO_SIGN_PASSWORD_FILE:-}" ] || {
+        echo "cannot sign: NUBILO_SIGN_PKCS12 and NUBILO_SIGN_PASSWORD_FILE must name readable files" >&2
+        exit 1
+    }
+    signing=true packages+=("${WINDOWS_SIGN_PACKAGES[@]}")
+    # makensis, which signs the setup, runs in another folder.
+    export NUBILO_SIGN_PKCS12 NUBILO_SIGN_PASSWORD_FILE
+    NUBILO_SIGN_PKCS12=$(realpath "$NUBILO_SIGN_PKCS12") NUBILO_SIGN_PASSWORD_FILE=$(realpath "$NUBILO_SIGN_PASSWORD_FILE")
+fi
+
+bash "$source_dir/scripts/deps.sh" "${packages[@]}"
 # A Qt that NUBILO_WINDOWS_QT names must do; without one, the cache's is made once.
 if [ -z "${NUBILO_WINDOWS_QT:-}" ] && ! find_windows_qt >/dev/null 2>&1; then
     bash "$here/make-qt.sh"
@@ -100,6 +117,9 @@ collect() {
     chmod -R u=rwX,go=rX "$top"
     # Stripping writes a time into each file: the commit's.
     find "$top" -name '*.exe' -o -name '*.dll' | SOURCE_DATE_EPOCH=$epoch xargs x86_64-w64-mingw32-strip --strip-unneeded
+    if $signing; then
+        find "$top" \( -name '*.exe' -o -name '*.dll' \) -exec bash "$here/sign.sh" {} +
+    fi
     find "$top" -exec touch --no-dereference --date="@$epoch" {} +
 }
 
@@ -111,6 +131,8 @@ pack_zip() {
 
 # The setup needs the list of what it installs, for its uninstaller to remove that and no more.
 pack_setup() {
+    local sign=()
+    ! $signing || sign=(-DSIGN="$here/sign.sh")
     (cd "$top" && find . -type f | LC_ALL=C sort) | sed 's|^\./||; s|/|\\|g; s|.*|Delete "$INSTDIR\\&"|' \
         >"$staging/files.nsh"
     (cd "$top" && find . -mindepth 1 -type d | LC_ALL=C sort -r) | sed 's|^\./||; s|/|\\|g; s|.*|RMDir "$INSTDIR\\&"|' \
@@ -118,7 +140,7 @@ pack_setup() {
     makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$version" -DSOURCE="$top" -DFILES="$staging/files.nsh" \
         -DFOLDERS="$staging/folders.nsh" -DSIZE="$(du -sk "$top" | cut -f1)" \
         -DICON="$source_dir/data/icons/globe.ico" -DOUTFILE="$output_dir/$name-setup.exe.new" \
-        "$here/setup.nsi"
+        "${sign[@]}" "$here/setup.nsi"
     mv -f "$output_dir/$name-setup.exe.new" "$output_dir/$name-setup.exe"
 }
 
@@ -129,3 +151,6 @@ stage "making the setup" pack_setup
 
 echo "zip: $(cd "$output_dir" && pwd)/$name.zip, $(mib "$(stat -c %s "$output_dir/$name.zip")") (at most 25 MiB)"
 echo "setup: $(cd "$output_dir" && pwd)/$name-setup.exe, $(mib "$(stat -c %s "$output_dir/$name-setup.exe")") (at most 20 MiB)"
+if $signing; then
+    echo "signed: the setup, its uninstaller and every program and DLL in both, ${NUBILO_SIGN_TIMESTAMP_URL:+time-stamped by $NUBILO_SIGN_TIMESTAMP_URL}${NUBILO_SIGN_TIMESTAMP_URL:-without a time stamp}"
+fi

@@ -8,6 +8,11 @@
 ;   VERSION  the program's version        SOURCE   the folder Nubilo/ of the zip
 ;   FILES    the lines that delete each of its files, FOLDERS those that remove its folders
 ;   SIZE     its size in KiB               ICON     the globe      OUTFILE  the setup to write
+;   SIGN     with a certificate only: sign.sh, which signs a program in place
+;
+; Silently (/S), the setup ends with error level 2, having installed nothing, where the user
+; would otherwise be asked or told: while Nubilo runs, when the folder is not the user's to
+; write to, and when the installed version's uninstaller fails.
 
 Unicode true
 Target amd64-unicode
@@ -17,6 +22,14 @@ ManifestDPIAware true
 
 !include MUI2.nsh
 !include LogicLib.nsh
+!include FileFunc.nsh
+
+; The uninstaller is made while the setup is, so that it is signed before the setup takes it
+; in (NSIS 3.08 and newer, as in Debian 12); the setup is signed last.
+!ifdef SIGN
+    !uninstfinalize 'bash "${SIGN}" "%1"' = 0
+    !finalize 'bash "${SIGN}" "%1"' = 0
+!endif
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Nubilo"
 
@@ -66,7 +79,8 @@ VIAddVersionKey /LANG=${LANG_GERMAN} "LegalCopyright" "Copyright (c) 2026 The Nu
     ${Loop}
 !macroend
 
-; The folder must be one the user may write to, as the pictures go there too.
+; The folder must be one the user may write to, as the pictures go there too. On the folder
+; page another one can be chosen; silently (/S /D=...) the page is skipped, and the setup ends.
 Function CheckFolder
     ClearErrors
     CreateDirectory "$INSTDIR"
@@ -75,18 +89,40 @@ Function CheckFolder
         MessageBox MB_OK|MB_ICONEXCLAMATION \
             "In den Ordner $INSTDIR können Sie nicht schreiben. Bitte wählen Sie einen Ordner, der Ihnen gehört, etwa in Ihrem Benutzerordner." \
             /SD IDOK
+        ${If} ${Silent}
+            SetErrorLevel 2
+            Quit
+        ${EndIf}
         Abort
     ${EndIf}
     FileClose $0
     Delete "$INSTDIR\nubilo-setup.probe"
 FunctionEnd
 
+Function .onInit
+    ${If} ${Silent}
+        Call CheckFolder
+    ${EndIf}
+FunctionEnd
+
 Section
     SetOutPath "$INSTDIR"
     !insertmacro WaitUntilNubiloIsClosed
     ; An earlier version's uninstaller removes what that version installed, pictures excepted.
+    ; Told that this is an upgrade, it keeps the Start menu entry, and with it a pin of the
+    ; user's: the entry is updated in place below. If it fails, the setup does not install
+    ; over what is left of that version.
     ${If} ${FileExists} "$INSTDIR\uninstall.exe"
-        ExecWait '"$INSTDIR\uninstall.exe" /S _?=$INSTDIR'
+        ClearErrors
+        ExecWait '"$INSTDIR\uninstall.exe" /S /UPGRADE _?=$INSTDIR' $1
+        ${If} ${Errors}
+        ${OrIf} $1 != 0
+            MessageBox MB_OK|MB_ICONSTOP \
+                "Die bisherige Version von Nubilo ließ sich nicht vollständig entfernen, daher wurde die neue nicht installiert. Bitte löschen Sie im Ordner $INSTDIR die Dateien von Nubilo (Ihre Bilder können bleiben) und starten Sie die Installation dann erneut." \
+                /SD IDOK
+            SetErrorLevel 2
+            Quit
+        ${EndIf}
     ${EndIf}
     SetOutPath "$INSTDIR"
     File /r "${SOURCE}\*.*"
@@ -110,7 +146,13 @@ Section "Uninstall"
     !include "${FILES}"
     Delete "$INSTDIR\uninstall.exe"
     !include "${FOLDERS}"
-    Delete "$SMPROGRAMS\Nubilo.lnk"
+    ; A setup that upgrades updates the Start menu entry itself.
+    ${GetParameters} $0
+    ClearErrors
+    ${GetOptions} $0 "/UPGRADE" $1
+    ${If} ${Errors}
+        Delete "$SMPROGRAMS\Nubilo.lnk"
+    ${EndIf}
     DeleteRegKey HKCU "${UNINSTALL_KEY}"
     ; Only an empty folder goes; the pictures and any other file stay, and the user is told where.
     RMDir "$INSTDIR"

@@ -2,10 +2,13 @@
 # Sourced, with stages.sh: building for Windows on Debian with mingw-w64.
 
 # The compiler (mingw-w64 with POSIX threads, which Qt needs), and what packing the zip and
-# the setup needs; the tests add Wine and a virtual X server.
+# the setup needs, and signing them; the tests add Wine and a virtual X server, a throw-away
+# certificate's maker, and a reader of the program file's resources.
 WINDOWS_CXX=x86_64-w64-mingw32-g++-posix
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix nsis zip)
-WINDOWS_TEST_PACKAGES=("${WINDOWS_PACKAGES[@]}" wine wine64 fonts-wine xvfb xdotool unzip)
+WINDOWS_SIGN_PACKAGES=(osslsigncode)
+WINDOWS_TEST_PACKAGES=("${WINDOWS_PACKAGES[@]}" "${WINDOWS_SIGN_PACKAGES[@]}" wine wine64 fonts-wine xvfb xdotool unzip
+    openssl p7zip-full)
 # The toolchain file that both the program's build and the Qt builder use.
 WINDOWS_TOOLCHAIN=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../packaging/windows" && pwd)/toolchain.cmake
 

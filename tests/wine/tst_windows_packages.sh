@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Makes the zip and the setup for Windows twice, and tries them under Wine in a fresh Wine
-# profile, as a new user would: the setup installs silently, without administrator rights,
-# waits while Nubilo runs, installs again over the pictures, and its uninstaller leaves only
-# them; the zip's program starts from wherever it is unpacked.
+# Makes the zip and the setup for Windows twice, and once more signed with a throw-away
+# certificate, and tries them under Wine in a fresh Wine profile, as a new user would: the
+# setup refuses a folder the user may not write to, installs silently, without administrator
+# rights, waits while Nubilo runs, installs again over the pictures keeping the Start menu
+# entry, stops when the installed version's uninstaller fails, and its uninstaller leaves only
+# the user's files; the zip's program, with its manifest, starts from wherever it is unpacked.
 # Usage: tst_windows_packages.sh SOURCE_DIR BUILD_DIR
 set -euo pipefail
 source_dir=$1
@@ -10,15 +12,21 @@ build_dir=$2
 work=$(mktemp -d)
 source "$source_dir/scripts/lib/headless.sh"
 source "$source_dir/scripts/lib/packaging.sh"
+read_only=$source_dir/tests/wine/read-only-folder.sh
 # The packages come from this build, with its Qt.
 export NUBILO_WINDOWS_QT NUBILO_LOG=$work/windows.log
 NUBILO_WINDOWS_QT=$(sed -n 's/^NUBILO_WINDOWS_QT:[A-Z]*=//p' "$build_dir/CMakeCache.txt")
-trap 'wineserver --kill 2>/dev/null; kill "${XVFB_PID:-}" 2>/dev/null; rm -rf "$work"' EXIT
+# Whatever failed, all is cleaned up: this profile's Wine ends before the mount goes.
+trap 'set +e; [ "${WINEPREFIX:-}" != "$work/profile" ] || { wineserver --kill; wineserver --wait; } 2>/dev/null
+    kill "${XVFB_PID:-}" 2>/dev/null; bash "$read_only" remove "$work/read-only"; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
+make_packages() {
+    bash "$source_dir/packaging/windows/make-packages.sh" "$work/$1" "$build_dir" >"$work/out" 2>&1 \
+        || { cat "$work/out" "$NUBILO_LOG"; fail "make-packages.sh"; }
+}
 
 for run in 1 2; do
-    bash "$source_dir/packaging/windows/make-packages.sh" "$work/dist$run" "$build_dir" >"$work/out" 2>&1 \
-        || { cat "$work/out" "$NUBILO_LOG"; fail "make-packages.sh"; }
+    make_packages "dist$run"
 done
 zip=$(echo "$work"/dist1/nubilo-*-windows-x86_64.zip)
 setup=$(echo "$work"/dist1/nubilo-*-windows-x86_64-setup.exe)
@@ -26,6 +34,15 @@ for file in "$zip" "$setup"; do
     cmp "$file" "$work/dist2/$(basename "$file")" || fail "two packages of one commit differ"
     (cd "$work/dist1" && sha256sum -c --quiet "$(basename "$file").sha256") || fail "checksum"
 done
+
+# Signed with a throw-away certificate, the setup is tried below: it, each program file it
+# installs and the uninstaller it writes must carry a valid signature.
+openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/key.pem" -out "$work/cert.pem" -days 1 \
+    -subj "/CN=Nubilo test" -addext extendedKeyUsage=codeSigning 2>/dev/null
+openssl rand -hex 16 >"$work/password"
+openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -passout "file:$work/password" -out "$work/cert.p12"
+NUBILO_SIGN_PKCS12=$work/cert.p12 NUBILO_SIGN_PASSWORD_FILE=$work/password make_packages signed
+signed_setup=$work/signed/$(basename "$setup")
 
 start_xvfb "$work/display"
 export DISPLAY=:$(cat "$work/display")
@@ -36,14 +53,32 @@ key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Nubilo'
 entry() { wine reg query "$key" /v "$1" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$1 *REG_[A-Z]* *//p"; }
 # The uninstaller runs on from a copy of itself: wait for Wine's processes to end.
 run() { wine "$@" >/dev/null 2>&1 && wineserver --wait; }
+# Every file in the user's folder (Start menu included), with its size and the time of its last change.
+snapshot() { find "$WINEPREFIX/drive_c/users/$user" -type f -printf '%p %s %C@\n' | sort; }
+# refused WHEN SETUP ARGUMENT...: the setup ends with error level 2 and writes no file.
+refused() {
+    local when=$1 before status=0
+    shift
+    before=$(snapshot)
+    wine "$@" >/dev/null 2>&1 || status=$?
+    [ "$status" = 2 ] || fail "the setup went on $when (status $status)"
+    [ "$(snapshot)" = "$before" ] || fail "the setup changed files $when"
+}
+
+# Given silently a folder the user may not write to, the setup installs and registers nothing.
+bash "$read_only" make "$work/read-only"
+if [ ! -w "$work/read-only" ]; then
+    refused "in a folder the user may not write to" "$setup" /S "/D=$(windows_path "$work/read-only")"
+    [ -z "$(entry DisplayName)" ] || fail "an uninstall entry for a folder the user may not write to"
+fi
 
 run "$setup" /S || fail "the setup"
 for file in nubilo.exe Qt6Core.dll libstdc++-6.dll plugins/platforms/qwindows.dll translations/qtbase_de.qm \
     qt.conf uninstall.exe; do
     [ -f "$folder/$file" ] || fail "the setup did not install $file"
 done
-[ -f "$WINEPREFIX/drive_c/users/$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Nubilo.lnk" ] \
-    || fail "no Start menu entry"
+shortcut="$WINEPREFIX/drive_c/users/$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Nubilo.lnk"
+[ -f "$shortcut" ] || fail "no Start menu entry"
 version=$(project_version "$build_dir")
 windows_folder="C:\\users\\$user\\Nubilo"
 for value in "DisplayName=Nubilo" "DisplayVersion=$version" "InstallLocation=$windows_folder" \
@@ -59,26 +94,44 @@ echo note >"$folder/notes.txt"
 wine "$folder/nubilo.exe" >/dev/null 2>&1 &
 for _ in $(seq 100); do xdotool search --name '^Nubilo 1\.1$' >/dev/null 2>&1 && break; sleep 0.1; done
 xdotool search --name '^Nubilo 1\.1$' >/dev/null || fail "the installed program shows no window"
-before=$(find "$folder" -type f -printf '%p %s %T@\n' | sort)
-status=0
-wine "$setup" /S >/dev/null 2>&1 || status=$?
-[ "$status" = 2 ] || fail "the setup went on while Nubilo ran (status $status)"
-[ "$(find "$folder" -type f -printf '%p %s %T@\n' | sort)" = "$before" ] || fail "the setup changed files while Nubilo ran"
+refused "while Nubilo ran" "$setup" /S
 wineserver --kill
-run "$setup" /S || fail "the setup over an installed Nubilo"
+
+# Installing again, now the signed setup, updates the Start menu entry in place: a hard link
+# stands for a pin of the user's, which would be lost with the file.
+ln "$shortcut" "$work/pin"
+run "$signed_setup" /S || fail "the setup over an installed Nubilo"
 [ "$(cat "$folder/sat070321-1400.gif")" = "GIF89a picture" ] || fail "installing again changed the picture"
+[ "$shortcut" -ef "$work/pin" ] || fail "installing again made a new Start menu entry"
+mapfile -t signed < <(find "$folder" -name '*.exe' -o -name '*.dll')
+for file in "$signed_setup" "${signed[@]}"; do
+    osslsigncode verify -CAfile "$work/cert.pem" -in "$file" >"$work/out" 2>&1 || { cat "$work/out"; fail "$file: no signature"; }
+done
+echo "signatures verified: the setup and ${#signed[@]} files it installed"
+
+# An installed version whose uninstaller fails: the setup stops, rather than install over
+# what that version left.
+mv "$folder/uninstall.exe" "$work/uninstall.exe"
+printf 'int main(void) { return 1; }\n' | x86_64-w64-mingw32-gcc-posix -x c -o "$folder/uninstall.exe" -
+refused "when the installed version's uninstaller failed" "$setup" /S
+mv -f "$work/uninstall.exe" "$folder/uninstall.exe"
 
 run "$folder/uninstall.exe" /S || fail "the uninstaller"
 [ "$(cd "$folder" && find . -type f | sort)" = "$(printf './notes.txt\n./sat070321-1400.gif')" ] \
     || fail "the uninstaller left more than the user's files: $(cd "$folder" && find . | tr '\n' ' ')"
 [ -z "$(entry DisplayName)" ] || fail "the uninstall entry is left"
-[ ! -e "$WINEPREFIX/drive_c/users/$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Nubilo.lnk" ] \
-    || fail "the Start menu entry is left"
+[ ! -e "$shortcut" ] || fail "the Start menu entry is left"
 
 # Unpacked anywhere, such as a USB stick, the zip's program starts with Qt and its Windows
 # platform and style from its own folder: Wine maps the DLLs it loads from their files.
 unpacked="$work/USB Stick/Nubilo"
 mkdir -p "$work/USB Stick" && (cd "$work/USB Stick" && unzip -q "$zip")
+# It carries one manifest, ours, that Windows reads before it starts the program; Windows
+# refuses to start one whose manifest is not well-formed XML, which Wine does not check.
+{ [ "$(7z l "$unpacked/nubilo.exe" | grep -c '\.rsrc/.*MANIFEST/')" = 1 ] \
+    && 7z e -so "$unpacked/nubilo.exe" .rsrc/MANIFEST/1 | cmp -s - "$source_dir/data/nubilo.manifest"; } || fail "not one manifest, ours"
+python3 -c 'import sys, xml.dom.minidom; xml.dom.minidom.parse(sys.argv[1])' "$source_dir/data/nubilo.manifest" \
+    || fail "the manifest is not well-formed"
 wine "$unpacked/nubilo.exe" >/dev/null 2>&1 &
 for _ in $(seq 100); do xdotool search --name '^Nubilo 1\.1$' >/dev/null 2>&1 && break; sleep 0.1; done
 xdotool search --name '^Nubilo 1\.1$' >/dev/null || fail "the zip's program shows no window"
