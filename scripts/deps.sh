@@ -165,6 +165,7 @@ if $tests; then
         python3                     # the icon test runs the icons' generator
         xvfb appstream              # the bundle test starts the program, checks its description
         dbus-x11                    # as on X11 desktops, where a program without a bus starts one
+        fonts-quicksand             # a font whose digits differ in width, for the window test
     )
 fi
 packages+=("$@")

@@ -34,6 +34,7 @@ private slots:
     void cleanup() { QCOMPARE(openTopLevelWindows(nullptr), QStringList()); }
     void fixedAddressAndTimeout();
     void storesThePictureOncePerMinute();
+    void namesThePictureByTheSystemClock();
     void followsRedirects();
     void goesThroughTheSystemProxy();
     void faultsStoreNothing_data();
@@ -263,6 +264,27 @@ void DownloadTest::storesThePictureOncePerMinute()
     QCOMPARE(server.requestCount(), 2);
     QCOMPARE(window.files(), (QStringList{ "sat070321-1300.gif", m_name, "sat070321-1401.gif" }));
     QCOMPARE(readAll(window.path(QStringLiteral("sat070321-1401.gif"))), m_picture);
+}
+
+void DownloadTest::namesThePictureByTheSystemClock()
+{
+    // The window with no platform of the test's: the name comes from the system's own clock,
+    // read before and after the click, as the click may fall across a minute's end.
+    TestHttpServer server;
+    server.setResponse(QStringLiteral("/dyn/pictures/sat.gif"), answer(m_picture));
+    QTemporaryDir folder(folderTemplate());
+    BoxAnswerer boxes;
+    Form1 form({ .programFolder = folder.path(), .pictureAddress = server.url() });
+    form.show();
+    const auto name = [] {
+        return QDateTime::currentDateTime().toString(QStringLiteral("'sat'yyMMdd-HHmm'.gif'"));
+    };
+    const QString before = name();
+    boxes.answer(QMessageBox::Ok);
+    QTest::mouseClick(form.CommandDownload, Qt::LeftButton);
+    const QStringList stored = folderContents(folder.path());
+    QVERIFY2(stored == QStringList{ before } || stored == QStringList{ name() },
+             qPrintable(stored.join(u' ')));
 }
 
 void DownloadTest::followsRedirects()

@@ -256,6 +256,9 @@ void WindowTest::everyTextFitsItsControl_data()
         << QFont(QStringLiteral("DejaVu Sans"), 12) << false << true;
     QTest::newRow("small font kept, DejaVu Sans 7 pt")
         << QFont(QStringLiteral("DejaVu Sans"), 7) << true << true;
+    // Digits of different widths, "0" not the widest: the list must take a name of the widest.
+    QTest::newRow("proportional digits, Quicksand Bold 12 pt")
+        << QFont(QStringLiteral("Quicksand"), 12, QFont::Bold) << false << true;
     // The system's family, large and with its letters twice as far apart: no size fits.
     QFont tooWide(QFontInfo(QApplication::font()).family());
     tooWide.setPixelSize(40);
