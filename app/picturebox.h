@@ -4,8 +4,8 @@
 #include <QPixmap>
 
 // Shows a picture unscaled from its top-left corner inside a single-line border; what
-// does not fit is cut off at the border. On a scaled display it grows with the window,
-// smoothly, each picture pixel as wide as the next.
+// does not fit is cut off at the border. On a scaled display it grows with the window, each
+// picture pixel as wide as the next: smoothly where the scaling is a fraction.
 class PictureBox : public QFrame
 {
     Q_OBJECT

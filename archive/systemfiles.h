@@ -47,6 +47,13 @@ void removeStaleTemporaries(const QString &folder);
 // A full path as Windows' wide calls take it. From MAX_PATH (260) characters on, it gets the
 // prefix \\?\ (\\?\UNC\ for a share on a server), which lifts that limit, as Qt's own calls do.
 QString longPathForm(const QString &path);
+
+// Windows' own words for the error `code`, as a failed call throws them.
+SystemError windowsError(unsigned long code);
+
+// How many times this thread's last call (or the last step of storeNew) was made: 1 unless
+// refusals that may pass were met and it was tried again.
+int attemptsOfLastCall();
 #endif
 
 // storeNew names its temporaries TemporaryPrefix + six letters or digits + TemporarySuffix;

@@ -17,10 +17,8 @@
 
 namespace SystemFiles {
 
-namespace {
-
-// Windows' own words for an error, in the language of the user's Windows.
-SystemError systemError(DWORD code)
+// In the language of the user's Windows.
+SystemError windowsError(unsigned long code)
 {
     wchar_t *text = nullptr;
     const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
@@ -32,9 +30,11 @@ SystemError systemError(DWORD code)
     return { reason };
 }
 
+namespace {
+
 SystemError lastError()
 {
-    return systemError(::GetLastError());
+    return windowsError(::GetLastError());
 }
 
 // The wide (UTF-16) calls take any name Windows allows; a QString is UTF-16 already.
@@ -72,12 +72,15 @@ bool mayPass(DWORD error, const wchar_t *path, DWORD refusing)
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & refusing);
 }
 
+thread_local int attempts = 0;   // by the last call of patiently()
+
 // Runs `call` on the file `path` until it succeeds, tried again while its refusal may pass;
 // false with the last refusal in GetLastError().
 template<typename Call>
 bool patiently(const wchar_t *path, DWORD refusing, Call call)
 {
     for (DWORD retry = 1;; ++retry) {
+        attempts = int(retry);
         if (call())
             return true;
         const DWORD error = ::GetLastError();
@@ -267,11 +270,16 @@ bool storeNew(const QString &path, const QByteArray &bytes)
         const DWORD error = ::GetLastError();
         if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)
             return false;
-        throw systemError(error);
+        throw windowsError(error);
     }
     removeTemporary.dismiss();
     ::CloseHandle(handle);
     return true;
+}
+
+int attemptsOfLastCall()
+{
+    return attempts;
 }
 
 void removeStaleTemporaries(const QString &folder)

@@ -19,7 +19,7 @@ makesamples=$(cd "$1" && pwd)/tools/nubilo_makesamples
 zip=$(realpath "$2")
 output=$(realpath -m "$3")
 work=$(mktemp -d)
-trap 'wineserver --kill 2>/dev/null; kill "${XVFB_PID:-}" 2>/dev/null; rm -rf "$work"' EXIT
+trap 'end_wine "$work/profile"; kill "${XVFB_PID:-}" 2>/dev/null; rm -rf "$work"' EXIT
 bash "$source_dir/scripts/deps.sh" "${WINDOWS_TEST_PACKAGES[@]}" imagemagick >/dev/null
 
 desktop=($((800 * scale / 100)) $((480 * scale / 100)))

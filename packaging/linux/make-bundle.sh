@@ -32,15 +32,7 @@ staging=$(mktemp -d)
 trap 'rm -rf "$staging"' EXIT
 top=$staging/nubilo-$version
 
-mapfile -t system_libraries < <(sed -e 's/#.*//' "$here/system-libraries.txt" | tr -s ' \t' '\n\n' | sed '/^$/d')
-is_system_library() {
-    local pattern
-    for pattern in "${system_libraries[@]}"; do
-        # shellcheck disable=SC2053 # the names are patterns
-        [[ $1 == $pattern ]] && return 0
-    done
-    return 1
-}
+load_system_libraries "$here/system-libraries.txt"
 needed_libraries() {
     readelf -d "$1" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'
 }

@@ -32,7 +32,7 @@ start_log windows.log
 # The plugins the program loads: the Windows platform, Qt's Windows style, the GIF reader and
 # https through Windows' own TLS (Schannel), so that no OpenSSL is carried.
 QT_PLUGINS=(platforms/qwindows.dll styles/qwindowsvistastyle.dll imageformats/qgif.dll tls/qschannelbackend.dll)
-# Folders whose DLLs are carried; any other DLL the program imports is Windows' own.
+# Folders whose DLLs are carried; system-dlls.txt beside this names Windows' own.
 runtime_folders() {
     local dll
     echo "$windows_qt/bin"
@@ -75,13 +75,17 @@ top=$staging/Nubilo
 imported_dlls() {
     x86_64-w64-mingw32-objdump -p "$1" | sed -n 's/^\tDLL Name: //p'
 }
-# The DLL to carry for a name: one from the folders above; any other is Windows' own.
+# The DLL to carry for a name: one from the folders above, none for one of Windows' own, and
+# a failure for any other.
+load_system_libraries "$here/system-dlls.txt"
 locate_dll() {
     local folder
     for folder in "${dll_folders[@]}"; do
         [ -f "$folder/$1" ] && echo "$folder/$1" && return 0
     done
-    return 0
+    is_system_library "$1" && return 0
+    echo "$1 is needed, and it is neither in Qt's or the compiler's folders nor one of Windows' own DLLs (system-dlls.txt)" >&2
+    return 1
 }
 
 # Each carried DLL with the licence of the Debian package it comes from (Qt's, built from
@@ -133,12 +137,12 @@ pack_zip() {
 pack_setup() {
     local sign=()
     ! $signing || sign=(-DSIGN="$here/sign.sh")
-    (cd "$top" && find . -type f | LC_ALL=C sort) | sed 's|^\./||; s|/|\\|g; s|.*|Delete "$INSTDIR\\&"|' \
+    (cd "$top" && find . -type f | LC_ALL=C sort) | sed 's|^\./||; s|/|\\|g; s|.*|${RemoveFile} "$INSTDIR\\&"|' \
         >"$staging/files.nsh"
-    (cd "$top" && find . -mindepth 1 -type d | LC_ALL=C sort -r) | sed 's|^\./||; s|/|\\|g; s|.*|RMDir "$INSTDIR\\&"|' \
-        >"$staging/folders.nsh"
-    makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$version" -DSOURCE="$top" -DFILES="$staging/files.nsh" \
-        -DFOLDERS="$staging/folders.nsh" -DSIZE="$(du -sk "$top" | cut -f1)" \
+    (cd "$top" && find . -mindepth 1 -type d | LC_ALL=C sort -r) \
+        | sed 's|^\./||; s|/|\\|g; s|.*|${RemoveFolder} "$INSTDIR\\&"|' >"$staging/folders.nsh"
+    makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$version" -DWINDOWS_VERSION="$(windows_version "$build_dir")" \
+        -DSOURCE="$top" -DFILES="$staging/files.nsh" -DFOLDERS="$staging/folders.nsh" -DSIZE="$(du -sk "$top" | cut -f1)" \
         -DICON="$source_dir/data/icons/globe.ico" -DOUTFILE="$output_dir/$name-setup.exe.new" \
         "${sign[@]}" "$here/setup.nsi"
     mv -f "$output_dir/$name-setup.exe.new" "$output_dir/$name-setup.exe"

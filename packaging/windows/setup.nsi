@@ -5,14 +5,17 @@
 ; entry and the entry in the list of installed programs, and keeps every other file.
 ;
 ; make-packages.sh builds it with makensis and these definitions:
-;   VERSION  the program's version        SOURCE   the folder Nubilo/ of the zip
-;   FILES    the lines that delete each of its files, FOLDERS those that remove its folders
+;   VERSION  the program's version        WINDOWS_VERSION  the same in four numbers, as Windows has it
+;   SOURCE   the folder Nubilo/ of the zip
+;   FILES    the lines that remove each of its files, FOLDERS those that remove its folders
 ;   SIZE     its size in KiB               ICON     the globe      OUTFILE  the setup to write
 ;   SIGN     with a certificate only: sign.sh, which signs a program in place
 ;
 ; Silently (/S), the setup ends with error level 2, having installed nothing, where the user
 ; would otherwise be asked or told: while Nubilo runs, when the folder is not the user's to
-; write to, and when the installed version's uninstaller fails.
+; write to, and when the installed version's uninstaller fails. The uninstaller ends with error
+; level 2 when one of the program's files or folders stays, keeping itself and its entry in the
+; list so that it can be run again.
 
 Unicode true
 Target amd64-unicode
@@ -54,7 +57,7 @@ ShowUninstDetails nevershow
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "German"
 
-VIProductVersion "${VERSION}.0.0"
+VIProductVersion "${WINDOWS_VERSION}"
 VIAddVersionKey /LANG=${LANG_GERMAN} "ProductName" "Nubilo"
 VIAddVersionKey /LANG=${LANG_GERMAN} "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_GERMAN} "FileVersion" "${VERSION}"
@@ -141,11 +144,63 @@ Section
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
 SectionEnd
 
+; RemoveFile PATH and RemoveFolder PATH, the lines of FILES and FOLDERS: a file or folder of the
+; program's that stays (another program holds it, the folder is read-only) is no reason to
+; leave the rest; the first is kept in $R9 with Windows' reason, in the user's language. One
+; that is gone already is no failure.
+!define RemoveFile '!insertmacro Remove DeleteFileW "Die Datei"'
+!define RemoveFolder '!insertmacro Remove RemoveDirectoryW "Der Ordner"'
+!macro Remove call what path
+    Push "${what} ${path}"
+    Push "${path}"
+    Push ${call}
+    Call un.Remove
+!macroend
+
+Function un.Remove
+    Exch $0   ; the call
+    Exch
+    Exch $1   ; the path
+    Exch 2
+    Exch $2   ; what it is, with the path
+    Push $3
+    Push $4
+    System::Call 'kernel32::$0(w r1) i .r3 ?e'
+    Pop $4
+    ${If} $3 == 0
+    ${AndIf} $4 != 2   ; ERROR_FILE_NOT_FOUND
+    ${AndIf} $4 != 3   ; ERROR_PATH_NOT_FOUND
+    ${AndIf} $R9 == ""
+        ; FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS
+        System::Call 'kernel32::FormatMessageW(i 0x1200, p 0, i r4, i 0, w .r3, i ${NSIS_MAX_STRLEN}, p 0)'
+        StrCpy $R9 "$2 ließ sich nicht löschen: $3"
+    ${EndIf}
+    Pop $4
+    Pop $3
+    Pop $2
+    Pop $1
+    Pop $0
+FunctionEnd
+
 Section "Uninstall"
     !insertmacro WaitUntilNubiloIsClosed
+    StrCpy $R9 ""
     !include "${FILES}"
-    Delete "$INSTDIR\uninstall.exe"
     !include "${FOLDERS}"
+    ; What stayed is said, and the error level says it too: a setup that upgrades stops on it.
+    ; This uninstaller, its entry in the list and the Start menu entry stay, so that it can be
+    ; run again once the file is free.
+    ${If} $R9 != ""
+        DetailPrint "$R9"
+        MessageBox MB_OK|MB_ICONSTOP \
+            "Nubilo wurde nicht vollständig entfernt. $R9$\r$\nBitte schließen Sie die Programme, die diese Datei verwenden könnten, und starten Sie die Deinstallation dann erneut." \
+            /SD IDOK
+        SetErrorLevel 2
+        Quit
+    ${EndIf}
+    ; Run in place (_?=), as a setup that upgrades runs it, it cannot delete itself: the setup
+    ; writes the new one over it.
+    Delete "$INSTDIR\uninstall.exe"
     ; A setup that upgrades updates the Start menu entry itself.
     ${GetParameters} $0
     ClearErrors

@@ -52,6 +52,15 @@ use_wine() {
     ) 9>"$WINEPREFIX.lock"
 }
 
+# end_wine PROFILE: ends the Wine programs of PROFILE and waits for them, once use_wine has
+# named it; before that, nothing, as Wine would then end those of the user's own ~/.wine.
+end_wine() {
+    [ "${WINEPREFIX:-}" = "$1" ] || return 0
+    wineserver --kill 2>/dev/null
+    wineserver --wait 2>/dev/null
+    return 0
+}
+
 # The Windows form of a Linux path, as Wine shows it: the Linux file system is drive Z:.
 windows_path() {
     local path=${1//\//\\}

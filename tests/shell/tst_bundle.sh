@@ -10,6 +10,7 @@ work=$(mktemp -d)
 export HOME=$work/home
 unset XDG_DATA_HOME XDG_CACHE_HOME NUBILO_LOG
 source "$source_dir/scripts/lib/headless.sh"
+source "$source_dir/scripts/lib/packaging.sh"
 pids=()
 trap 'kill "${pids[@]}" 2>/dev/null; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -22,6 +23,9 @@ done
 tarball=$(cd "$work/dist1" && echo nubilo-*-linux-x86_64.tar.xz)
 cmp "$work/dist1/$tarball" "$work/dist2/$tarball" || fail "two bundles of one commit differ"
 (cd "$work/dist1" && sha256sum -c --quiet "$tarball.sha256") || fail "checksum"
+# A file whose libraries cannot be read stops the walk that collects them, which names it.
+(carry_dependencies false echo "$work" "$work/unreadable") 2>"$work/out" && fail "the walk went on past a file it could not read"
+grep -qF "$work/unreadable" "$work/out" || fail "the walk does not name the file it could not read"
 tar -xJf "$work/dist1/$tarball" -C "$work"
 bundle=$(echo "$work"/nubilo-*/)
 appstreamcli validate --no-net "$bundle"/share/metainfo/*.metainfo.xml >"$work/out" || { cat "$work/out"; fail "metainfo"; }

@@ -22,7 +22,8 @@ QImage onScreen(const QWidget *widget, const QRect &area)
 QString paintedDifference(const PictureBox *box, const QImage &picture)
 {
     const QImage shown = onScreen(box, QRect(box->contentsRect().topLeft(), picture.size()));
-    const QImage expected = picture.convertToFormat(QImage::Format_RGB32);
+    const QImage expected = picture.convertToFormat(QImage::Format_RGB32)
+                                .scaled(picture.size() * qRound(box->devicePixelRatio()));
     if (shown.size() != expected.size())
         return QStringLiteral("%1 x %2 px on screen").arg(shown.width()).arg(shown.height());
     for (int y = 0; y < expected.height(); ++y) {

@@ -13,6 +13,7 @@ class QWidget;
 QImage onScreen(const QWidget *widget, const QRect &area);
 
 // Where the screen does not show `picture` as `box` shows one at 100 %, unscaled from the
-// top-left corner of its contents: the first pixel that differs, as "x,y: #rrggbb on screen,
-// #rrggbb in the picture"; empty when every pixel matches.
+// top-left corner of its contents, or at a whole-number scaling, each picture pixel a square
+// of screen pixels: the first pixel that differs, as "x,y: #rrggbb on screen, #rrggbb in the
+// picture"; empty when every pixel matches.
 QString paintedDifference(const PictureBox *box, const QImage &picture);

@@ -3,8 +3,9 @@
 # certificate, and tries them under Wine in a fresh Wine profile, as a new user would: the
 # setup refuses a folder the user may not write to, installs silently, without administrator
 # rights, waits while Nubilo runs, installs again over the pictures keeping the Start menu
-# entry, stops when the installed version's uninstaller fails, and its uninstaller leaves only
-# the user's files; the zip's program, with its manifest, starts from wherever it is unpacked.
+# entry, stops when the installed version's uninstaller fails, and its uninstaller keeps itself
+# and its entry while a DLL is held, and else leaves only the user's files; the zip's program,
+# with its manifest, starts from wherever it is unpacked.
 # Usage: tst_windows_packages.sh SOURCE_DIR BUILD_DIR
 set -euo pipefail
 source_dir=$1
@@ -17,8 +18,8 @@ read_only=$source_dir/tests/wine/read-only-folder.sh
 export NUBILO_WINDOWS_QT NUBILO_LOG=$work/windows.log
 NUBILO_WINDOWS_QT=$(sed -n 's/^NUBILO_WINDOWS_QT:[A-Z]*=//p' "$build_dir/CMakeCache.txt")
 # Whatever failed, all is cleaned up: this profile's Wine ends before the mount goes.
-trap 'set +e; [ "${WINEPREFIX:-}" != "$work/profile" ] || { wineserver --kill; wineserver --wait; } 2>/dev/null
-    kill "${XVFB_PID:-}" 2>/dev/null; bash "$read_only" remove "$work/read-only"; rm -rf "$work"' EXIT
+trap 'set +e; end_wine "$work/profile"; kill "${XVFB_PID:-}" 2>/dev/null; bash "$read_only" remove "$work/read-only"
+    rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 make_packages() {
     bash "$source_dir/packaging/windows/make-packages.sh" "$work/$1" "$build_dir" >"$work/out" 2>&1 \
@@ -87,13 +88,17 @@ for value in "DisplayName=Nubilo" "DisplayVersion=$version" "InstallLocation=$wi
     [ "$(entry "${value%%=*}")" = "${value#*=}" ] || fail "uninstall entry ${value%%=*} is '$(entry "${value%%=*}")'"
 done
 (($(entry EstimatedSize) > 0)) || fail "no EstimatedSize"
+# Nubilo's window, given ten seconds to show.
+nubilo_window() {
+    for _ in $(seq 100); do xdotool search --name "^Nubilo ${version//./\\.}\$" >/dev/null 2>&1 && return 0; sleep 0.1; done
+    return 1
+}
 
 # A picture and a file of the user's own; while Nubilo runs, the setup changes nothing.
 printf 'GIF89a picture' >"$folder/sat070321-1400.gif"
 echo note >"$folder/notes.txt"
 wine "$folder/nubilo.exe" >/dev/null 2>&1 &
-for _ in $(seq 100); do xdotool search --name '^Nubilo 1\.1$' >/dev/null 2>&1 && break; sleep 0.1; done
-xdotool search --name '^Nubilo 1\.1$' >/dev/null || fail "the installed program shows no window"
+nubilo_window || fail "the installed program shows no window"
 refused "while Nubilo ran" "$setup" /S
 wineserver --kill
 
@@ -116,6 +121,34 @@ printf 'int main(void) { return 1; }\n' | x86_64-w64-mingw32-gcc-posix -x c -o "
 refused "when the installed version's uninstaller failed" "$setup" /S
 mv -f "$work/uninstall.exe" "$folder/uninstall.exe"
 
+# A DLL held without delete sharing, as a virus scanner may hold it: the uninstaller ends with an
+# error level and keeps itself, its entry and the Start menu entry for another run, and a setup
+# stops over it. The level is read as the setup reads it, with _?=: without, the uninstaller
+# hands over to a copy of itself, and its first process always ends with 0.
+printf '%s\n' '#include <windows.h>' '#include <stdio.h>' 'int wmain(int argc, wchar_t **argv) {' \
+    'if (CreateFileW(argv[1], GENERIC_READ, FILE_SHARE_READ, 0, OPEN_EXISTING, 0, 0) == INVALID_HANDLE_VALUE) return 1;' \
+    'puts("held"); fflush(stdout); getchar(); return 0; }' | x86_64-w64-mingw32-gcc-posix -municode -x c -o "$work/hold.exe" -
+mkfifo "$work/hold"
+wine "$work/hold.exe" "$(windows_path "$folder/Qt6Core.dll")" <"$work/hold" >"$work/held" 2>/dev/null &
+exec 3>"$work/hold"
+for _ in $(seq 100); do [ -s "$work/held" ] && break; sleep 0.1; done
+[ -s "$work/held" ] || fail "Qt6Core.dll is not held"
+status=0
+wine "$folder/uninstall.exe" /S "_?=$windows_folder" >/dev/null 2>&1 || status=$?
+[ "$status" = 2 ] || fail "the uninstaller ended with $status while a DLL stayed"
+[ -f "$folder/uninstall.exe" ] && [ -n "$(entry DisplayName)" ] && [ -e "$shortcut" ] \
+    || fail "the uninstaller removed itself, its entry or the Start menu entry while a DLL stayed"
+status=0
+wine "$setup" /S >/dev/null 2>&1 || status=$?
+[ "$status" = 2 ] && [ ! -e "$folder/nubilo.exe" ] || fail "the setup installed over a failed uninstaller (status $status)"
+exec 3>&-
+wait $!
+
+status=0
+wine "$folder/uninstall.exe" /S "_?=$windows_folder" >/dev/null 2>&1 || status=$?
+[ "$status" = 0 ] || fail "the uninstaller ended with $status once the DLL was free"
+# Run in place, an uninstaller cannot delete itself, and leaves that to its caller; run as the
+# user runs it, from a copy, it does.
 run "$folder/uninstall.exe" /S || fail "the uninstaller"
 [ "$(cd "$folder" && find . -type f | sort)" = "$(printf './notes.txt\n./sat070321-1400.gif')" ] \
     || fail "the uninstaller left more than the user's files: $(cd "$folder" && find . | tr '\n' ' ')"
@@ -133,8 +166,7 @@ mkdir -p "$work/USB Stick" && (cd "$work/USB Stick" && unzip -q "$zip")
 python3 -c 'import sys, xml.dom.minidom; xml.dom.minidom.parse(sys.argv[1])' "$source_dir/data/nubilo.manifest" \
     || fail "the manifest is not well-formed"
 wine "$unpacked/nubilo.exe" >/dev/null 2>&1 &
-for _ in $(seq 100); do xdotool search --name '^Nubilo 1\.1$' >/dev/null 2>&1 && break; sleep 0.1; done
-xdotool search --name '^Nubilo 1\.1$' >/dev/null || fail "the zip's program shows no window"
+nubilo_window || fail "the zip's program shows no window"
 maps=$(sed -n 's/^[^ ]* [^ ]* [^ ]* [^ ]* [^ ]* *\(.*\.dll\)$/\1/p' \
     "/proc/$(pgrep -f "$unpacked/nubilo.exe" | head -n 1)/maps" | sort -u)
 for file in Qt6Core.dll Qt6Widgets.dll libstdc++-6.dll plugins/platforms/qwindows.dll \
