@@ -75,6 +75,13 @@ bool structureIsWhole(const QByteArray &body)
 
 }
 
+void readGifOnly(QImageReader &reader)
+{
+    reader.setFormat("gif");
+    reader.setAutoDetectImageFormat(false);
+    QImageReader::setAllocationLimit(PictureMemoryLimitMiB);
+}
+
 void checkPicture(const QByteArray &body)
 {
     const QString unusable = QStringLiteral("Der Server hat kein brauchbares Satellitenbild geliefert.");
@@ -87,7 +94,8 @@ void checkPicture(const QByteArray &body)
     QByteArray copy = body;   // shares the data; QBuffer needs a non-const array
     QBuffer buffer(&copy);
     buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, "gif");
+    QImageReader reader(&buffer);
+    readGifOnly(reader);
     if (reader.read().isNull())
         throw Failure(unusable,
                       QStringLiteral("Das Bild lässt sich nicht anzeigen: %1").arg(reader.errorString()));

@@ -1,5 +1,6 @@
 #include "archive/picturefolder.h"
 
+#include "archive/gifcheck.h"
 #include "archive/systemfiles.h"
 #include "base/failure.h"
 
@@ -57,6 +58,7 @@ QImage readPicture(const QString &path)
     reported(failed, [&] { SystemFiles::openForReading(file, path); });
 
     QImageReader reader(&file);
+    readGifOnly(reader);
     QImage picture = reader.read();
     if (!picture.isNull())
         return picture;

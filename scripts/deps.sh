@@ -166,6 +166,7 @@ if $tests; then
         xvfb appstream              # the bundle test starts the program, checks its description
         dbus-x11                    # as on X11 desktops, where a program without a bus starts one
         fonts-quicksand             # a font whose digits differ in width, for the window test
+        openssl                     # the download test makes a certificate for its https server
     )
 fi
 packages+=("$@")

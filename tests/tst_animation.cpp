@@ -6,6 +6,7 @@
 #include "support/painted.h"
 
 #include <QAccessible>
+#include <QBuffer>
 #include <QElapsedTimer>
 
 #ifndef Q_OS_WIN
@@ -252,15 +253,21 @@ void AnimationTest::unloadablePictureStopsTheAnimation_data()
 {
     QTest::addColumn<QByteArray>("content");   // empty: the file is gone; "|": a named pipe
     QTest::addColumn<QString>("reason");
-    // A picture far beyond the decoder's memory limit: 20000 x 20000, two colours, no pixels.
-    const QByteArray huge = QByteArray::fromHex("474946383961204e204e800000000000ffffff"
-                                                "2c00000000204e204e0002012c003b");
+    // Another format in a picture's name, which only a reader of any format would show.
+    QByteArray png;
+    QBuffer buffer(&png);
+    QVERIFY(buffer.open(QIODevice::WriteOnly) && QImage(8, 8, QImage::Format_RGB32).save(&buffer, "PNG"));
     QTest::newRow("removed since the last refresh") << QByteArray() << QString();
     QTest::newRow("not a picture") << QByteArray("<html>Not Found</html>") << QString();
 #ifndef Q_OS_WIN   // there a pipe is never a file in a folder
     QTest::newRow("a named pipe in its place") << QByteArray("|") << "Das ist keine gewöhnliche Datei.";
 #endif
-    QTest::newRow("too large to show") << huge << "Mit 20.000 × 20.000 Bildpunkten ist das Bild zu groß zum Anzeigen.";
+    QTest::newRow("a PNG named like a picture") << png << QString();
+    QTest::newRow("too large to show") << TestGif::blank({ 20000, 20000 })
+                                       << "Mit 20.000 × 20.000 Bildpunkten ist das Bild zu groß zum Anzeigen.";
+    // 36 MB decoded: within Qt's own limit, beyond the program's.
+    QTest::newRow("larger than any satellite picture")
+        << TestGif::blank({ 3000, 3000 }) << "Mit 3.000 × 3.000 Bildpunkten ist das Bild zu groß zum Anzeigen.";
 }
 
 void AnimationTest::unloadablePictureStopsTheAnimation()
@@ -283,6 +290,8 @@ void AnimationTest::unloadablePictureStopsTheAnimation()
         bad.close();
     }
     window.boxes.answer(QMessageBox::Ok);
+    // Should the picture load after all, the animation would never end: stop it, to fail below.
+    window.platform.duringWait = [&](int wait) { if (wait == 3) window.click(startStop(window)); };
     window.click(startStop(window));
 
     QCOMPARE(recorder.names(), QStringList{ Five[1] });

@@ -66,6 +66,7 @@ void ArchiveTest::onlyWholePicturesPass_data()
     QTest::newRow("header only") << three.left(13) << false;
     QTest::newRow("empty") << QByteArray() << false;
     QTest::newRow("HTML named like a picture") << QByteArray("<html>GIF89a</html>") << false;
+    QTest::newRow("36 MB decoded, beyond the program's bound") << TestGif::blank({ 3000, 3000 }) << false;
 }
 
 void ArchiveTest::onlyWholePicturesPass()

@@ -6,6 +6,7 @@
 
 #include <QGuiApplication>
 #include <QProcess>
+#include <QSslKey>
 #include <QTcpServer>
 #include <QTemporaryFile>
 
@@ -36,6 +37,9 @@ private slots:
     void storesThePictureOncePerMinute();
     void namesThePictureByTheSystemClock();
     void followsRedirects();
+#ifndef Q_OS_WIN
+    void httpsWithoutHttp2();
+#endif
     void goesThroughTheSystemProxy();
     void faultsStoreNothing_data();
     void faultsStoreNothing();
@@ -298,6 +302,39 @@ void DownloadTest::followsRedirects()
     QCOMPARE(server.requestedPaths(), (QStringList{ "/old", "/dyn/pictures/sat.gif" }));
     QCOMPARE(readAll(window.path(m_name)), m_picture);
 }
+
+#ifndef Q_OS_WIN   // a server over Windows' own TLS is not what Wine shows well
+void DownloadTest::httpsWithoutHttp2()
+{
+    // Redirected to https, by a server that offers HTTP/2 first: the fetch speaks HTTP/1.1.
+    QTemporaryDir keys;
+    const QString certificate = keys.filePath("certificate.pem"), key = keys.filePath("key.pem");
+    QCOMPARE(QProcess::execute("openssl", { "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256",
+                                            "-nodes", "-days", "1", "-subj", "/CN=127.0.0.1", "-addext",
+                                            "subjectAltName=IP:127.0.0.1", "-keyout", key, "-out", certificate }),
+             0);
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setLocalCertificate(QSslCertificate::fromPath(certificate).value(0));
+    tls.setPrivateKey(QSslKey(readAll(key), QSsl::Ec));
+    tls.setAllowedNextProtocols({ QSslConfiguration::ALPNProtocolHTTP2, QSslConfiguration::NextProtocolHttp1_1 });
+    TestHttpServer https(tls), http;
+    https.setResponse(QStringLiteral("/dyn/pictures/sat.gif"), answer(m_picture));
+    http.setResponse(QStringLiteral("/dyn/pictures/sat.gif"), redirect(https.url().toEncoded()));
+    // The fetch trusts that certificate as it trusts the system's.
+    const QSslConfiguration before = QSslConfiguration::defaultConfiguration();
+    QSslConfiguration trusting = before;
+    trusting.addCaCertificates(certificate);
+    QSslConfiguration::setDefaultConfiguration(trusting);
+    const auto restore = qScopeGuard([&] { QSslConfiguration::setDefaultConfiguration(before); });
+
+    TestWindow window({}, { .pictureAddress = http.url() });
+    window.boxes.answer(QMessageBox::Ok);
+    window.click(window.form->CommandDownload);
+    // One connection, on which ALPN chose nothing: the fetch offered no HTTP/2.
+    QCOMPARE(https.negotiatedProtocols(), QByteArrayList{ QByteArray() });
+    QCOMPARE(readAll(window.path(m_name)), m_picture);
+}
+#endif
 
 void DownloadTest::goesThroughTheSystemProxy()
 {

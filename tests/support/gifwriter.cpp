@@ -119,6 +119,18 @@ QByteArray make(QSize size, int seed, int frames)
     return gif;
 }
 
+QByteArray blank(QSize size)
+{
+    QByteArray gif("GIF89a");
+    appendWord(gif, size.width());
+    appendWord(gif, size.height());
+    gif.append(QByteArray::fromHex("800000" "000000ffffff" "2c00000000"));   // black and white; a frame at 0,0
+    appendWord(gif, size.width());
+    appendWord(gif, size.height());
+    gif.append(QByteArray::fromHex("00" "02012c00" "3b"));   // a clear code and nothing more, the trailer
+    return gif;
+}
+
 bool write(const QString &path, QSize size, int seed, int frames)
 {
     const QByteArray gif = make(size, seed, frames);

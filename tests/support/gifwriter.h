@@ -15,6 +15,10 @@ namespace TestGif {
 // Returns an empty array for an empty size, a side above 65535 or frames < 1.
 QByteArray make(QSize size = { 8, 8 }, int seed = 0, int frames = 1);
 
+// A whole GIF of `size` in two colours whose one frame holds no pixels: a decoder must still
+// take the memory of the whole frame, which is what it is for.
+QByteArray blank(QSize size);
+
 // Writes make(...) to path; false on failure.
 bool write(const QString &path, QSize size = { 8, 8 }, int seed = 0, int frames = 1);
 

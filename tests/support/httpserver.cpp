@@ -1,6 +1,8 @@
 #include "httpserver.h"
 
 #include <QPointer>
+#include <QSslServer>
+#include <QSslSocket>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -37,21 +39,30 @@ QByteArray statusAndHeaders(const TestHttpServer::Response &response)
 
 }   // namespace
 
-TestHttpServer::TestHttpServer(QObject *parent) : QObject(parent)
+TestHttpServer::TestHttpServer(QObject *parent) : TestHttpServer(new QTcpServer, parent) { }
+
+TestHttpServer::TestHttpServer(const QSslConfiguration &tls, QObject *parent) : TestHttpServer(new QSslServer, parent)
 {
-    connect(&m_server, &QTcpServer::newConnection, this, &TestHttpServer::acceptConnections);
-    if (!m_server.listen(QHostAddress::LocalHost, 0))
-        qWarning("TestHttpServer: cannot listen: %s", qPrintable(m_server.errorString()));
+    static_cast<QSslServer *>(m_server.get())->setSslConfiguration(tls);
+}
+
+TestHttpServer::TestHttpServer(QTcpServer *server, QObject *parent) : QObject(parent), m_server(server)
+{
+    // A TLS connection is pending once its handshake is over.
+    connect(server, &QTcpServer::pendingConnectionAvailable, this, &TestHttpServer::acceptConnections);
+    if (!server->listen(QHostAddress::LocalHost, 0))
+        qWarning("TestHttpServer: cannot listen: %s", qPrintable(server->errorString()));
 }
 
 bool TestHttpServer::isListening() const
 {
-    return m_server.isListening();
+    return m_server->isListening();
 }
 
 QUrl TestHttpServer::url(const QString &path) const
 {
-    return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()) + path);
+    const bool tls = qobject_cast<QSslServer *>(m_server.get());
+    return QUrl(QStringLiteral("%1://127.0.0.1:%2").arg(tls ? "https" : "http").arg(m_server->serverPort()) + path);
 }
 
 void TestHttpServer::setResponse(const QString &path, const Response &response)
@@ -69,13 +80,20 @@ QStringList TestHttpServer::requestedPaths() const
     return m_requestedPaths;
 }
 
+QByteArrayList TestHttpServer::negotiatedProtocols() const
+{
+    return m_negotiatedProtocols;
+}
+
 void TestHttpServer::acceptConnections()
 {
-    while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+    while (QTcpSocket *socket = m_server->nextPendingConnection()) {
         // Owned by us rather than the QTcpServer member, so open connections are
         // closed only after our signal connections are gone.
         socket->setParent(this);
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        if (auto *tls = qobject_cast<QSslSocket *>(socket))
+            m_negotiatedProtocols.append(tls->sslConfiguration().nextNegotiatedProtocol());
 
         struct Request
         {

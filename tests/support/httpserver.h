@@ -11,7 +11,9 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 
+class QSslConfiguration;
 class QTcpSocket;
 
 // A scriptable HTTP/1.1 server on 127.0.0.1 for tests: each path answers with a
@@ -47,6 +49,8 @@ public:
     };
 
     explicit TestHttpServer(QObject *parent = nullptr);   // listens at once
+    // The same over TLS, as `tls` (certificate, key, ALPN's protocols) says: https://...
+    explicit TestHttpServer(const QSslConfiguration &tls, QObject *parent = nullptr);
 
     bool isListening() const;
     // http://127.0.0.1:<port><path>
@@ -56,13 +60,16 @@ public:
     void setResponse(const QString &path, const Response &response);
     int requestCount() const;   // requests received, all paths
     QStringList requestedPaths() const;   // request targets as sent, in arrival order
+    QByteArrayList negotiatedProtocols() const;   // over TLS: what ALPN chose, per connection
 
 private:
+    TestHttpServer(QTcpServer *server, QObject *parent);
     void acceptConnections();
     void answer(QTcpSocket *socket, const QString &target);
     Response responseFor(const QString &target) const;
 
-    QTcpServer m_server;
+    std::unique_ptr<QTcpServer> m_server;
+    QByteArrayList m_negotiatedProtocols;
     QHash<QString, Response> m_responses;
     QStringList m_requestedPaths;
 };
