@@ -1,17 +1,22 @@
 #pragma once
 
 #include <QByteArray>
+#include <QImage>
+#include <QString>
 
-class QImageReader;
+class QIODevice;
 
 // The most memory a picture may take decoded: 8 megapixels, ten times a satellite picture of
-// 1000 x 800 pixels, and a quarter of Qt's own limit.
+// 1000 x 800 pixels, and a quarter of Qt 6.4's own limit.
 constexpr int PictureMemoryLimitMiB = 32;
 
-// Sets `reader` to decode a GIF and nothing else, whatever the bytes look like, within
-// PictureMemoryLimitMiB. The program keeps only GIFs; this keeps every other decoder of Qt
-// out of reach of what a server sends or a file in the picture folder holds.
-void readGifOnly(QImageReader &reader);
+// Decodes the first frame of the GIF that `device` holds, as the window shows it. Only Qt's
+// GIF decoder is used, whatever the bytes look like, which keeps Qt's other decoders out of
+// reach of what a server sends or a file in the picture folder holds. A picture that would
+// take more than PictureMemoryLimitMiB decoded is refused before Qt decodes it; the bound is
+// the program's own, so no setting of Qt's (QT_IMAGEIO_MAXALLOC) can raise it.
+// Throws Failure(`failed`, the reason in German or Qt's words) when it cannot be shown.
+QImage readGif(QIODevice &device, const QString &failed);
 
 // Checks that a body is one complete picture the window can show: a GIF whose block
 // structure is whole up to its trailer, and whose first frame decodes. Walking the blocks

@@ -7,8 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
-#include <QLocale>
 
 namespace PictureFolder {
 
@@ -56,21 +54,7 @@ QImage readPicture(const QString &path)
     const QString failed = QStringLiteral("Das Bild %1 kann nicht angezeigt werden.").arg(path);
     QFile file;
     reported(failed, [&] { SystemFiles::openForReading(file, path); });
-
-    QImageReader reader(&file);
-    readGifOnly(reader);
-    QImage picture = reader.read();
-    if (!picture.isNull())
-        return picture;
-    // Qt refuses pictures beyond its memory limit with a generic message; say what it is.
-    const QSize size = reader.size();
-    const qint64 limit = qint64(QImageReader::allocationLimit()) << 20;
-    if (size.isValid() && limit > 0 && qint64(size.width()) * size.height() * 4 > limit)
-        throw Failure(failed,
-                      QStringLiteral("Mit %1 × %2 Bildpunkten ist das Bild zu groß zum Anzeigen.")
-                          .arg(QLocale(QLocale::German).toString(size.width()),
-                               QLocale(QLocale::German).toString(size.height())));
-    throw Failure(failed, reader.errorString());
+    return readGif(file, failed);
 }
 
 void remove(const QString &path)

@@ -132,6 +132,15 @@ QByteArray gzipBomb(qint64 copies)
     return out;
 }
 
+// Brotli's framing around bytes that it leaves as they are (at most 64 KiB): a decoder gives
+// them back whole. A window of 16 bits, one block of the bytes, then the last, empty one.
+QByteArray brotliStored(const QByteArray &raw)
+{
+    const quint32 header = quint32(raw.size() - 1) << 4 | 1u << 20;
+    const char start[] = { char(header), char(header >> 8), char(header >> 16) };
+    return QByteArray(start, sizeof start) + raw + char(0x03);
+}
+
 QByteArray readAll(const QString &path)
 {
     QFile file(path);
@@ -301,6 +310,7 @@ void DownloadTest::followsRedirects()
     window.click(window.form->CommandDownload);
     // As one string, so that a failure shows every request (a rare third one under Wine).
     QCOMPARE(server.requestedPaths().join(' '), "/old /dyn/pictures/sat.gif");
+    QCOMPARE(server.requestHeaders("Accept-Encoding"), QByteArrayList(2, "identity"));
     QCOMPARE(readAll(window.path(m_name)), m_picture);
 }
 
@@ -353,6 +363,7 @@ void DownloadTest::goesThroughTheSystemProxy()
     window.boxes.answer(QMessageBox::Ok);
     window.click(window.form->CommandDownload);
     QCOMPARE(proxy.requestedPaths(), QStringList{ address });
+    QCOMPARE(proxy.requestHeaders("Accept-Encoding"), QByteArrayList{ "identity" });
     QCOMPARE(readAll(window.path(m_name)), m_picture);
 }
 
@@ -384,10 +395,20 @@ void DownloadTest::faultsStoreNothing_data()
     QTest::newRow("endless body without length")
         << answer(QByteArray(PictureFetcher::MaxBodySize + 1, 'x'), Response::Mode::NoLength) << FetchFailed
         << QStringLiteral("Die Antwort ist größer als 64 MiB.");
-    Response bomb = answer(gzipBomb(1'000'000));   // 1.6 MB that inflate to 258 MB
-    bomb.headers = { { "Content-Encoding", "gzip" } };
-    QTest::newRow("gzip that inflates a hundredfold and more")
-        << bomb << FetchFailed << QStringLiteral("Die Antwort ist entpackt zu groß oder beschädigt.");
+    // Asked for the body as it is, a server that encodes it anyway gets nothing decoded.
+    const auto encoded = [](const QByteArray &body, const QByteArray &encoding) {
+        Response response = answer(body);
+        response.headers = { { "Content-Encoding", encoding } };
+        return response;
+    };
+    const QString noGif = QStringLiteral("Die Antwort ist kein vollständiges GIF-Bild.");
+    QTest::newRow("gzip that would inflate to 258 MB")
+        << encoded(gzipBomb(1'000'000), "gzip") << Unusable << noGif;
+    QTest::newRow("the picture in deflate") << encoded(qCompress(picture).mid(4), "deflate") << Unusable << noGif;
+    QTest::newRow("the picture in brotli") << encoded(brotliStored(picture), "br") << Unusable << noGif;
+    QTest::newRow("36 MB decoded, beyond the program's bound")
+        << answer(TestGif::blank({ 3000, 3000 })) << Unusable
+        << QStringLiteral("Mit 3.000 × 3.000 Bildpunkten ist das Bild zu groß zum Anzeigen.");
     QTest::newRow("empty body") << answer({}) << Unusable
                                 << QStringLiteral("Der Server hat eine leere Antwort geschickt.");
     QTest::newRow("an HTML page") << answer("<html><body>Wartung</body></html>") << Unusable
@@ -417,6 +438,8 @@ void DownloadTest::faultsStoreNothing()
     QCOMPARE(boxDifference(window.boxes.seen().first(), errorBox(description, reason)), QString());
     QCOMPARE(window.files(), QStringList{ "sat070321-1300.gif" });
     QCOMPARE(selectedEntries(window.form->List1), QStringList());   // refreshed
+    for (const QByteArray &encodings : server.requestHeaders("Accept-Encoding"))
+        QCOMPARE(encodings, "identity");
 }
 
 void DownloadTest::refusedConnectionIsReported()

@@ -80,6 +80,21 @@ QStringList TestHttpServer::requestedPaths() const
     return m_requestedPaths;
 }
 
+QByteArrayList TestHttpServer::requestHeaders(const QByteArray &name) const
+{
+    QByteArrayList values;
+    for (const QByteArray &head : m_requestHeads) {
+        QByteArray value;
+        for (const QByteArray &line : head.split('\n')) {
+            const qsizetype colon = line.indexOf(':');
+            if (colon > 0 && line.left(colon).trimmed().compare(name, Qt::CaseInsensitive) == 0)
+                value = line.mid(colon + 1).trimmed();
+        }
+        values.append(value);
+    }
+    return values;
+}
+
 QByteArrayList TestHttpServer::negotiatedProtocols() const
 {
     return m_negotiatedProtocols;
@@ -111,10 +126,7 @@ void TestHttpServer::acceptConnections()
             if (!request->data.contains("\r\n\r\n"))
                 return;
             request->answered = true;
-            // "GET /path HTTP/1.1"
-            const QString target =
-                QString::fromLatin1(request->data.left(request->data.indexOf('\r')).split(' ').value(1));
-            answer(socket, target);
+            answer(socket, request->data.left(request->data.indexOf("\r\n\r\n")));
         });
     }
 }
@@ -130,10 +142,13 @@ TestHttpServer::Response TestHttpServer::responseFor(const QString &target) cons
     return m_responses.value(path, errorResponse(kNotFound, "Not Found"));
 }
 
-void TestHttpServer::answer(QTcpSocket *socket, const QString &target)
+void TestHttpServer::answer(QTcpSocket *socket, const QByteArray &head)
 {
     using Mode = Response::Mode;
+    // "GET /path HTTP/1.1"
+    const QString target = QString::fromLatin1(head.left(head.indexOf('\r')).split(' ').value(1));
     m_requestedPaths.append(target);
+    m_requestHeads.append(head);
     const Response response = responseFor(target);
     if (response.onRequest) {
         const QPointer<QTcpSocket> alive(socket);

@@ -60,16 +60,18 @@ public:
     void setResponse(const QString &path, const Response &response);
     int requestCount() const;   // requests received, all paths
     QStringList requestedPaths() const;   // request targets as sent, in arrival order
+    QByteArrayList requestHeaders(const QByteArray &name) const;   // its value in each request, in arrival order
     QByteArrayList negotiatedProtocols() const;   // over TLS: what ALPN chose, per connection
 
 private:
     TestHttpServer(QTcpServer *server, QObject *parent);
     void acceptConnections();
-    void answer(QTcpSocket *socket, const QString &target);
+    void answer(QTcpSocket *socket, const QByteArray &head);
     Response responseFor(const QString &target) const;
 
     std::unique_ptr<QTcpServer> m_server;
     QByteArrayList m_negotiatedProtocols;
     QHash<QString, Response> m_responses;
     QStringList m_requestedPaths;
+    QByteArrayList m_requestHeads;
 };
