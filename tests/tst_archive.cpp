@@ -67,6 +67,10 @@ void ArchiveTest::onlyWholePicturesPass_data()
     QTest::newRow("empty") << QByteArray() << false;
     QTest::newRow("HTML named like a picture") << QByteArray("<html>GIF89a</html>") << false;
     QTest::newRow("36 MB decoded, beyond the program's bound") << TestGif::blank({ 3000, 3000 }) << false;
+    // A screen of no size takes the first frame's size, as Qt's decoder does.
+    const auto noScreen = [](QByteArray gif) { return gif.replace(6, 4, QByteArray(4, '\0')); };
+    QTest::newRow("no screen size, a small frame") << noScreen(TestGif::make({ 30, 20 })) << true;
+    QTest::newRow("no screen size, a frame of 36 MB") << noScreen(TestGif::blank({ 3000, 3000 })) << false;
 }
 
 void ArchiveTest::onlyWholePicturesPass()
