@@ -23,7 +23,7 @@ bash "$source_dir/scripts/deps.sh" clang libclang-rt-dev
 stage "configuring" cmake -S "$source_dir" -B "$build" -DNUBILO_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo
 build_stage "building" cmake --build "$build" --parallel "$(nproc)" --target "nubilo_fuzz_$target" nubilo_fuzz_seeds
-stage "writing the seeds" "$build/tools/fuzz/nubilo_fuzz_seeds" "$build/seeds"
+stage "writing the seeds" "$build/tests/nubilo_fuzz_seeds" "$build/seeds"
 corpus=$build/corpus/$target findings=$build/findings/$target
 mkdir -p "$corpus" "$findings"
 
@@ -35,7 +35,9 @@ QT_LOGGING_RULES="qt.gui.imageio=false" "$build/tools/fuzz/nubilo_fuzz_$target" 
     -print_final_stats=1 -artifact_prefix="$findings/" "$corpus" "$build/seeds" >"$build/$target.log" 2>&1 \
     || status=$?
 stat() { sed -n "s/^stat::$1: *//p" "$build/$target.log"; }
-last=$(grep -E '^#[0-9]+.*cov: ' "$build/$target.log" | tail -n 1)
+# A fuzzer that stopped before its first line of coverage (a seed that crashes, a start-up
+# check that aborts) has none of these figures: they stay empty, and the findings still follow.
+last=$(grep -E '^#[0-9]+.*cov: ' "$build/$target.log" | tail -n 1 || true)
 seconds=$(sed -n 's/^Done [0-9]* runs in \([0-9]*\) second.*/\1/p' "$build/$target.log")
 echo "executions: $(stat number_of_executed_units) in ${seconds:-?} s, $(stat average_exec_per_sec) a second"
 echo "coverage: $(sed -n 's/.* cov: \([0-9]*\).*/\1/p' <<<"$last") edges, $(sed -n 's/.* ft: \([0-9]*\).*/\1/p' <<<"$last") features; corpus $(find "$corpus" -type f | wc -l) inputs"
