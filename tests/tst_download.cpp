@@ -521,19 +521,27 @@ void DownloadTest::takenNameIsNeverReplaced_data()
     QTest::addColumn<bool>("beforeTheClick");   // or else it appears while the picture is fetched
     QTest::addColumn<QStringList>("files");   // in the folder afterwards
     QTest::addColumn<QString>("said");   // part of the box's text; empty: no box
+    QTest::addColumn<int>("renameError");   // of the exclusive rename, where the system has one
 
     const QString taken = QStringLiteral("Eine Datei dieses Namens ist inzwischen vorhanden.");
     const QString stored = QStringLiteral("Satellitenbild wurde erfolgreich geladen.");
     // Copied from an old FAT stick; where names ignore letter case it is this minute's picture.
     const QString capitals = m_name.toUpper();
     const QStringList both = { capitals, m_name };
-    QTest::newRow("same name, appearing meanwhile") << m_name << false << QStringList{ m_name } << taken;
+    QTest::newRow("same name, appearing meanwhile") << m_name << false << QStringList{ m_name } << taken << 0;
     QTest::newRow("in capitals, appearing meanwhile")
         << capitals << false << (NamesIgnoreCase ? QStringList{ capitals } : both)
-        << (NamesIgnoreCase ? taken : stored);
+        << (NamesIgnoreCase ? taken : stored) << 0;
     QTest::newRow("in capitals, there before the click")
         << capitals << true << (NamesIgnoreCase ? QStringList{ capitals } : both)
-        << (NamesIgnoreCase ? QString() : stored);
+        << (NamesIgnoreCase ? QString() : stored) << 0;
+#ifndef Q_OS_WIN
+    // Some network and FUSE file systems refuse the exclusive rename; a hard link stands in.
+    QTest::newRow("no exclusive rename (EINVAL)") << capitals << false << both << stored << EINVAL;
+    QTest::newRow("no exclusive rename (ENOSYS)") << capitals << false << both << stored << ENOSYS;
+    QTest::newRow("no exclusive rename, same name appearing meanwhile")
+        << m_name << false << QStringList{ m_name } << taken << ENOSYS;
+#endif
 }
 
 void DownloadTest::takenNameIsNeverReplaced()
@@ -542,6 +550,10 @@ void DownloadTest::takenNameIsNeverReplaced()
     QFETCH(bool, beforeTheClick);
     QFETCH(QStringList, files);
     QFETCH(QString, said);
+#ifndef Q_OS_WIN
+    QFETCH(int, renameError);
+    const FailingRename failingRename(renameError);
+#endif
     TestHttpServer server;
     Response response = answer(m_picture);
     TestWindow window({}, { .pictureAddress = server.url() });

@@ -48,6 +48,7 @@ private slots:
     void controlsAreLaidOut();
     void windowIsFixedAndStartsEmpty();
     void pictureIsScaledEvenly();
+    void largerPictureKeepsTheBoxBorder();
     void everyTextFitsItsControl_data();
     void everyTextFitsItsControl();
     void tooLongLineWrapsWithinTheScreen_data();
@@ -240,6 +241,26 @@ void WindowTest::pictureIsScaledEvenly()
     const QRect place(box->contentsRect().topLeft(), board.size() + QSize(2, 2));
     const QRgb ground = window.form->palette().color(QPalette::Window).rgb();
     QTRY_COMPARE(scaledBoardFault(onScreen(box, place), board.size(), scale, ground), QString());
+}
+
+void WindowTest::largerPictureKeepsTheBoxBorder()
+{
+    // Satellite pictures are larger than the box, which cuts them off inside its border.
+    TestWindow window;
+    PictureBox *box = window.form->Image1;
+    if (box->devicePixelRatio() != 1)
+        QSKIP("Unscaled only: scaled, the border shares screen pixels with the picture (by a fraction) "
+              "or lies past what the offscreen screen reads (200 %).");
+    QImage picture(box->size() * 2, QImage::Format_RGB32);
+    const QRgb red = qRgb(255, 0, 0);
+    picture.fill(red);
+    box->setPicture(QPixmap::fromImage(picture));
+    QTRY_COMPARE(onScreen(box, QRect(box->contentsRect().center(), QSize(1, 1))).pixel(0, 0), red);
+    const QImage shown = onScreen(box, box->rect());
+    for (int x = 0; x < shown.width(); ++x)
+        QVERIFY2(shown.pixel(x, shown.height() - 1) != red, qPrintable(QStringLiteral("bottom, x = %1").arg(x)));
+    for (int y = 0; y < shown.height(); ++y)
+        QVERIFY2(shown.pixel(shown.width() - 1, y) != red, qPrintable(QStringLiteral("right, y = %1").arg(y)));
 }
 
 void WindowTest::everyTextFitsItsControl_data()
@@ -524,7 +545,8 @@ void WindowTest::startUpRemovesOnlyStaleTemporaries()
             QVERIFY(
                 file.setFileTime(QDateTime::currentDateTime().addSecs(-7200), QFile::FileModificationTime));
     };
-    make(".nubilo-a1B2c3.part", true);   // the only one to go
+    make(".nubilo-a1B2c3.part", true);   // these two go
+    make(".nubilo-09azAZ.part", true);   // the first and last letters and digits
     make(".nubilo-Fresh1.part", false);   // another copy may be writing it
     make(".nubilo-abc12.part", true);
     make(".nubilo-abc-12.part", true);
@@ -537,8 +559,8 @@ void WindowTest::startUpRemovesOnlyStaleTemporaries()
                          "sat070321-1000.gif" };
 #ifdef Q_OS_WIN
     // There the temporaries are hidden files.
-    QVERIFY(::SetFileAttributesW(reinterpret_cast<const wchar_t *>(at(".nubilo-a1B2c3.part").utf16()),
-                                 FILE_ATTRIBUTE_HIDDEN));
+    for (const char *name : { ".nubilo-a1B2c3.part", ".nubilo-09azAZ.part" })
+        QVERIFY(::SetFileAttributesW(reinterpret_cast<const wchar_t *>(at(name).utf16()), FILE_ATTRIBUTE_HIDDEN));
 #else
     const QByteArray link = QFile::encodeName(at(".nubilo-lnk123.part"));
     QCOMPARE(::symlink("sat070321-1000.gif", link.constData()), 0);

@@ -13,6 +13,7 @@ namespace {
 struct stat failing;   // device and inode of the path whose sync fails
 int failingError = 0;   // none: no sync fails
 FailingSync::Target failingTarget = FailingSync::Itself;
+int renameError = 0;
 
 bool sameFile(const struct stat &a, const struct stat &b)
 {
@@ -61,4 +62,25 @@ FailingSync::FailingSync(const QString &path, int error, Target target)
 FailingSync::~FailingSync()
 {
     failingError = 0;
+}
+
+extern "C" int renameat2(int fromFolder, const char *from, int toFolder, const char *to, unsigned int flags) noexcept
+{
+    static const auto next = reinterpret_cast<int (*)(int, const char *, int, const char *, unsigned int)>(
+        ::dlsym(RTLD_NEXT, "renameat2"));
+    if (renameError != 0) {
+        errno = renameError;
+        return -1;
+    }
+    return next(fromFolder, from, toFolder, to, flags);
+}
+
+FailingRename::FailingRename(int error)
+{
+    renameError = error;
+}
+
+FailingRename::~FailingRename()
+{
+    renameError = 0;
 }

@@ -13,3 +13,11 @@ struct FailingSync
     FailingSync(const QString &path, int error, Target target = Itself);
     ~FailingSync();
 };
+
+// While it lives, renameat2() in this test program fails with `error` (none for 0), as on a
+// file system without an exclusive rename (EINVAL, ENOSYS); every other call goes to the C library.
+struct FailingRename
+{
+    explicit FailingRename(int error);
+    ~FailingRename();
+};
