@@ -26,5 +26,6 @@ display=$(mktemp)
 trap 'wineserver --kill 2>/dev/null; kill "${XVFB_PID:-}" 2>/dev/null; rm -f "$display"' EXIT
 start_xvfb "$display"
 status=0
-DISPLAY=:$(cat "$display") WINEPATH=$path WINEQT_FORCE_STDERR_LOGGING=1 wine "$@" || status=$?
+# Windows' own texts come in the language of the locale: English, for the tests that read them.
+DISPLAY=:$(cat "$display") WINEPATH=$path WINEQT_FORCE_STDERR_LOGGING=1 LC_ALL=C.UTF-8 wine "$@" || status=$?
 exit "$status"
