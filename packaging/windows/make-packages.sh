@@ -67,10 +67,11 @@ configure_windows_build "$source_dir" "$build_dir" "$windows_qt"
 build_stage "building" cmake --build "$build_dir" --parallel "$(nproc)" --target nubilo
 version=$(project_version "$build_dir")
 name=nubilo-$version-windows-x86_64
-# Windows' version resource, which the setup carries, has four numbers.
+# Windows' version resource, which the setup carries, has four numbers, which only a build for
+# Windows keeps in its cache.
 windows_version=$(windows_version "$build_dir")
 [[ $windows_version =~ ^[0-9]+\.[0-9]+\.[0-9]+\.[0-9]+$ ]] || {
-    echo "$build_dir has no Windows version of four numbers (NUBILO_WINDOWS_VERSION is '$windows_version'): configure it again" >&2
+    echo "$build_dir has no Windows version of four numbers (NUBILO_WINDOWS_VERSION is '$windows_version'): is it a build for Windows? Use a new build folder" >&2
     exit 1
 }
 

@@ -249,8 +249,10 @@ Section
         Call MoveUninstaller
         ${If} $R3 == 0
             Push $0
+            StrCpy $0 "$INSTDIR\uninstall.exe"
             StrCpy $1 /RESTORE
             Call RunUninstaller
+            RMDir /r "${AWAY}"
             Pop $0
             Call Stop
         ${EndIf}
