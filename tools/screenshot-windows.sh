@@ -19,7 +19,8 @@ makesamples=$(cd "$1" && pwd)/tools/nubilo_makesamples
 zip=$(realpath "$2")
 output=$(realpath -m "$3")
 work=$(mktemp -d)
-trap 'end_wine "$work/profile"; kill "${XVFB_PID:-}" 2>/dev/null; rm -rf "$work"' EXIT
+# A clean-up goes to its end, whatever is there to clean up.
+trap 'set +e; end_wine "$work/profile"; [ -z "${XVFB_PID:-}" ] || kill "$XVFB_PID"; rm -rf "$work"' EXIT
 bash "$source_dir/scripts/deps.sh" "${WINDOWS_TEST_PACKAGES[@]}" imagemagick >/dev/null
 
 desktop=($((800 * scale / 100)) $((480 * scale / 100)))
@@ -30,7 +31,7 @@ export DISPLAY=:$(cat "$work/display")
 "$makesamples" "$work/Nubilo"
 (cd "$work/Nubilo" && exec wine ./nubilo.exe) >/dev/null 2>&1 &
 disown
-for _ in $(seq 100); do xdotool search --name 'Wine desktop' >/dev/null 2>&1 && break; sleep 0.1; done
+wait_for xdotool search --name 'Wine desktop' || { echo "Nubilo's Windows desktop did not show" >&2; exit 1; }
 sleep 3   # the window's first paint
 
 # The window opens in the middle of the desktop, over the picture display: a click there makes

@@ -67,6 +67,13 @@ configure_windows_build "$source_dir" "$build_dir" "$windows_qt"
 build_stage "building" cmake --build "$build_dir" --parallel "$(nproc)" --target nubilo
 version=$(project_version "$build_dir")
 name=nubilo-$version-windows-x86_64
+# Windows' version resource, which the setup carries, has four numbers, which only a build for
+# Windows keeps in its cache.
+windows_version=$(windows_version "$build_dir")
+[[ $windows_version =~ ^[0-9]+\.[0-9]+\.[0-9]+\.[0-9]+$ ]] || {
+    echo "$build_dir has no Windows version of four numbers (NUBILO_WINDOWS_VERSION is '$windows_version'): is it a build for Windows? Use a new build folder" >&2
+    exit 1
+}
 
 staging=$(mktemp -d)
 trap 'rm -rf "$staging"' EXIT
@@ -137,11 +144,11 @@ pack_zip() {
 pack_setup() {
     local sign=()
     ! $signing || sign=(-DSIGN="$here/sign.sh")
-    (cd "$top" && find . -type f | LC_ALL=C sort) | sed 's|^\./||; s|/|\\|g; s|.*|${RemoveFile} "$INSTDIR\\&"|' \
+    (cd "$top" && find . -type f | LC_ALL=C sort) | sed 's|^\./||; s|/|\\|g; s|.*|${RemoveFile} "&"|' \
         >"$staging/files.nsh"
     (cd "$top" && find . -mindepth 1 -type d | LC_ALL=C sort -r) \
-        | sed 's|^\./||; s|/|\\|g; s|.*|${RemoveFolder} "$INSTDIR\\&"|' >"$staging/folders.nsh"
-    makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$version" -DWINDOWS_VERSION="$(windows_version "$build_dir")" \
+        | sed 's|^\./||; s|/|\\|g; s|.*|${RemoveFolder} "&"|' >"$staging/folders.nsh"
+    makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$version" -DWINDOWS_VERSION="$windows_version" \
         -DSOURCE="$top" -DFILES="$staging/files.nsh" -DFOLDERS="$staging/folders.nsh" -DSIZE="$(du -sk "$top" | cut -f1)" \
         -DICON="$source_dir/data/icons/globe.ico" -DOUTFILE="$output_dir/$name-setup.exe.new" \
         "${sign[@]}" "$here/setup.nsi"

@@ -6,17 +6,24 @@
 # through dbus-launch (from dbus-x11), which writes ~/.dbus and outlives the program.
 NO_SESSION_BUS=unix:path=/nonexistent/nubilo-no-session-bus
 
+# wait_for COMMAND...: runs COMMAND every tenth of a second until it succeeds, such as
+# `xdotool search --name NAME` for a window to show; fails when ten seconds pass without.
+wait_for() {
+    local _
+    for _ in $(seq 100); do
+        "$@" >/dev/null 2>&1 && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
 # start_xvfb FILE [SIZE]: starts a virtual X server of SIZE (default 1280x1024) on a free
 # display and waits for it to answer. Its display number goes into FILE, its process id into
 # XVFB_PID; the caller ends it.
 start_xvfb() {
     Xvfb -displayfd 3 -nolisten tcp -screen 0 "${2:-1280x1024}x24" 3>"$1" >/dev/null 2>&1 &
     XVFB_PID=$!
-    local _
-    for _ in $(seq 100); do
-        [ -s "$1" ] && return 0
-        sleep 0.1
-    done
+    wait_for test -s "$1" && return 0
     echo "Xvfb did not start" >&2
     return 1
 }
@@ -56,9 +63,8 @@ use_wine() {
 # named it; before that, nothing, as Wine would then end those of the user's own ~/.wine.
 end_wine() {
     [ "${WINEPREFIX:-}" = "$1" ] || return 0
-    wineserver --kill 2>/dev/null
-    wineserver --wait 2>/dev/null
-    return 0
+    wineserver --kill 2>/dev/null || true   # none runs
+    wineserver --wait 2>/dev/null || true
 }
 
 # The Windows form of a Linux path, as Wine shows it: the Linux file system is drive Z:.

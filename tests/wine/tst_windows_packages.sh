@@ -3,9 +3,10 @@
 # certificate, and tries them under Wine in a fresh Wine profile, as a new user would: the
 # setup refuses a folder the user may not write to, installs silently, without administrator
 # rights, waits while Nubilo runs, installs again over the pictures keeping the Start menu
-# entry, stops when the installed version's uninstaller fails, and its uninstaller keeps itself
-# and its entry while a DLL is held, and else leaves only the user's files; the zip's program,
-# with its manifest, starts from wherever it is unpacked.
+# entry, upgrades all or nothing while a DLL is held throughout or briefly or is read-only, or
+# after a setup ended midway, stops when the installed version's uninstaller fails, and its
+# uninstaller keeps itself and its entry while a DLL is held, and else leaves only the user's
+# files; the zip's program, with its manifest, starts from wherever it is unpacked.
 # Usage: tst_windows_packages.sh SOURCE_DIR BUILD_DIR
 set -euo pipefail
 source_dir=$1
@@ -88,10 +89,12 @@ for value in "DisplayName=Nubilo" "DisplayVersion=$version" "InstallLocation=$wi
     [ "$(entry "${value%%=*}")" = "${value#*=}" ] || fail "uninstall entry ${value%%=*} is '$(entry "${value%%=*}")'"
 done
 (($(entry EstimatedSize) > 0)) || fail "no EstimatedSize"
-# Nubilo's window, given ten seconds to show.
-nubilo_window() {
-    for _ in $(seq 100); do xdotool search --name "^Nubilo ${version//./\\.}\$" >/dev/null 2>&1 && return 0; sleep 0.1; done
-    return 1
+nubilo_window() { wait_for xdotool search --name "^Nubilo ${version//./\\.}\$"; }
+# starts: the installed Nubilo starts and shows its window.
+starts() {
+    wine "$folder/nubilo.exe" >/dev/null 2>&1 &
+    nubilo_window || fail "the installed program shows no window $1"
+    wineserver --kill
 }
 
 # A picture and a file of the user's own; while Nubilo runs, the setup changes nothing.
@@ -114,6 +117,61 @@ for file in "$signed_setup" "${signed[@]}"; do
 done
 echo "signatures verified: the setup and ${#signed[@]} files it installed"
 
+# hold FILE [WHEN]: another program holds FILE without delete sharing, as a virus scanner may,
+# until release; with WHEN, for half a second from when the file WHEN appears.
+printf '%s\n' '#include <windows.h>' '#include <stdio.h>' 'int wmain(int argc, wchar_t **argv) {' \
+    'if (CreateFileW(argv[1], GENERIC_READ, FILE_SHARE_READ, 0, OPEN_EXISTING, 0, 0) == INVALID_HANDLE_VALUE) return 1;' \
+    'puts("held"); fflush(stdout); if (argc < 3) { getchar(); return 0; }' \
+    'while (GetFileAttributesW(argv[2]) == INVALID_FILE_ATTRIBUTES) Sleep(5); Sleep(500); return 0; }' \
+    | x86_64-w64-mingw32-gcc-posix -municode -x c -o "$work/hold.exe" -
+mkfifo "$work/hold"
+hold() {
+    wine "$work/hold.exe" "$(windows_path "$1")" ${2:+"$(windows_path "$2")"} <"$work/hold" >"$work/held" 2>/dev/null &
+    holder=$!
+    exec 3>"$work/hold"
+    wait_for test -s "$work/held" || fail "$1 is not held"
+}
+release() { exec 3>&-; wait "$holder"; }
+# Every file and folder of the user's, with the sizes of the files.
+listing() { find "$WINEPREFIX/drive_c/users/$user" \( -type f -printf '%p %s\n' \) -o -printf '%p\n' | sort; }
+away=$folder/Nubilo-bisher
+# whole: the program's files, each of the zip's and the uninstaller, and nothing moved aside.
+whole() {
+    [ "$(cd "$folder" && find . -type f ! -name 'sat*.gif' ! -name notes.txt | cut -c3- | LC_ALL=C sort)" \
+        = "$( (unzip -Z1 "$zip" | sed -n 's|^Nubilo/\(.*[^/]\)$|\1|p'; echo uninstall.exe) | LC_ALL=C sort)" ] \
+        && [ ! -e "$away" ]
+}
+
+# An upgrade while a DLL of the installed version is held throughout: it stops, and the
+# installed version is as it was, with its entries, and starts.
+hold "$folder/Qt6Core.dll"
+before=$(listing)
+status=0
+wine "$setup" /S >/dev/null 2>&1 || status=$?
+release
+[ "$status" = 2 ] || fail "an upgrade over a held DLL ended with $status"
+[ "$(listing)" = "$before" ] || fail "an upgrade over a held DLL changed files: $(diff <(echo "$before") <(listing))"
+[ "$(entry DisplayName)" = Nubilo ] || fail "an upgrade over a held DLL removed the uninstall entry"
+starts "after an upgrade over a held DLL"
+# Held for half a second, the DLL is waited for.
+hold "$folder/Qt6Core.dll" "$away/LICENSE"
+run "$setup" /S && whole || fail "an upgrade over a DLL held for 0.5 s"
+release
+# A DLL marked read-only, as some backups leave it: an upgrade replaces it, the uninstaller removes it.
+chmod a-w "$folder/Qt6Gui.dll"
+run "$setup" /S && whole || fail "an upgrade over a read-only DLL"
+chmod a-w "$folder/Qt6Gui.dll"
+status=0
+wine "$folder/uninstall.exe" /S "_?=$windows_folder" >/dev/null 2>&1 || status=$?
+[ "$status" = 0 ] && [ ! -e "$folder/Qt6Gui.dll" ] || fail "the uninstaller left a read-only DLL (status $status)"
+# A setup ended once it had moved the installed version aside: the next one brings it back
+# and upgrades it.
+run "$setup" /S || fail "the setup after an uninstall"
+mkdir "$away"
+unzip -Z1 "$zip" | sed -n 's|^Nubilo/\([^/]*\).*|\1|p' | sort -u | (cd "$folder" && xargs mv -t "$away" uninstall.exe)
+run "$setup" /S && whole || fail "the setup after one ended midway: $(cd "$folder" && find . | tr '\n' ' ')"
+starts "after a setup ended midway"
+
 # An installed version whose uninstaller fails: the setup stops, rather than install over
 # what that version left.
 mv "$folder/uninstall.exe" "$work/uninstall.exe"
@@ -121,18 +179,10 @@ printf 'int main(void) { return 1; }\n' | x86_64-w64-mingw32-gcc-posix -x c -o "
 refused "when the installed version's uninstaller failed" "$setup" /S
 mv -f "$work/uninstall.exe" "$folder/uninstall.exe"
 
-# A DLL held without delete sharing, as a virus scanner may hold it: the uninstaller ends with an
-# error level and keeps itself, its entry and the Start menu entry for another run, and a setup
-# stops over it. The level is read as the setup reads it, with _?=: without, the uninstaller
+# A DLL held: the uninstaller ends with an error level and keeps itself, its entry and the
+# Start menu entry for another run, and a setup stops over it. The level is read as the setup reads it, with _?=: without, the uninstaller
 # hands over to a copy of itself, and its first process always ends with 0.
-printf '%s\n' '#include <windows.h>' '#include <stdio.h>' 'int wmain(int argc, wchar_t **argv) {' \
-    'if (CreateFileW(argv[1], GENERIC_READ, FILE_SHARE_READ, 0, OPEN_EXISTING, 0, 0) == INVALID_HANDLE_VALUE) return 1;' \
-    'puts("held"); fflush(stdout); getchar(); return 0; }' | x86_64-w64-mingw32-gcc-posix -municode -x c -o "$work/hold.exe" -
-mkfifo "$work/hold"
-wine "$work/hold.exe" "$(windows_path "$folder/Qt6Core.dll")" <"$work/hold" >"$work/held" 2>/dev/null &
-exec 3>"$work/hold"
-for _ in $(seq 100); do [ -s "$work/held" ] && break; sleep 0.1; done
-[ -s "$work/held" ] || fail "Qt6Core.dll is not held"
+hold "$folder/Qt6Core.dll"
 status=0
 wine "$folder/uninstall.exe" /S "_?=$windows_folder" >/dev/null 2>&1 || status=$?
 [ "$status" = 2 ] || fail "the uninstaller ended with $status while a DLL stayed"
@@ -141,8 +191,7 @@ wine "$folder/uninstall.exe" /S "_?=$windows_folder" >/dev/null 2>&1 || status=$
 status=0
 wine "$setup" /S >/dev/null 2>&1 || status=$?
 [ "$status" = 2 ] && [ ! -e "$folder/nubilo.exe" ] || fail "the setup installed over a failed uninstaller (status $status)"
-exec 3>&-
-wait $!
+release
 
 status=0
 wine "$folder/uninstall.exe" /S "_?=$windows_folder" >/dev/null 2>&1 || status=$?
