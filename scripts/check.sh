@@ -24,6 +24,11 @@ case "${1:-}" in
     ;;
 esac
 start_log check.log
+# The packages that the bundle test and the packages' test make, for the release test to take
+# rather than make them again: of this run only, so always of this tree.
+NUBILO_TEST_PACKAGES=$(mktemp -d)
+export NUBILO_TEST_PACKAGES
+trap 'rm -rf "$NUBILO_TEST_PACKAGES"' EXIT
 
 bash scripts/deps.sh --tests
 if $release; then
