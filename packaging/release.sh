@@ -38,7 +38,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 # The secrets become files that only this user may read, removed with the rest.
 if [ -n "${NUBILO_SIGN_PKCS12_BASE64:-}" ]; then
-    (umask 077 && base64 -d <<<"$NUBILO_SIGN_PKCS12_BASE64" >"$work/certificate.p12" \
+    (umask 077 && printf '%s' "$NUBILO_SIGN_PKCS12_BASE64" | base64 -d >"$work/certificate.p12" \
         && printf '%s' "${NUBILO_SIGN_PASSWORD:-}" >"$work/password") || refuse "NUBILO_SIGN_PKCS12_BASE64 is not base64"
     export NUBILO_SIGN_PKCS12=$work/certificate.p12 NUBILO_SIGN_PASSWORD_FILE=$work/password
 fi

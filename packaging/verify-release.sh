@@ -38,6 +38,8 @@ for file in "$@"; do
     files+=("$(realpath "$file")")
 done
 
+# Its own tools; the package makers install theirs.
+bash "$source_dir/scripts/deps.sh" git unzip p7zip-full osslsigncode openssl xz-utils
 status=0
 git ls-remote --exit-code --tags "$repository" "refs/tags/$tag" >/dev/null 2>&1 || status=$?
 case $status in

@@ -24,7 +24,7 @@ printf '## [Unreleased]\n\n## [1.2] - 2027-01-02\nNew.\n\n## [1.1] - 2026-12-08\
 [ "$(release_notes "$work/ok.md" 1.2)" = New. ] || fail "the notes of 1.2: $(release_notes "$work/ok.md" 1.2)"
 check_changelog "$work/ok.md" 1.2 || fail "a sound changelog refused"
 while IFS='|' read -r version text reason; do
-    printf "$text" >"$work/CHANGELOG.md"
+    printf '%b' "$text" >"$work/CHANGELOG.md"
     check_changelog "$work/CHANGELOG.md" "$version" 2>"$work/out" && fail "accepted for $version: $text"
     grep -qF "$reason" "$work/out" || fail "for $version says: $(cat "$work/out")"
 done <<'ROWS'

@@ -59,7 +59,7 @@ NUBILO_RELEASE_REUSE=$work/bundle-only NUBILO_WINDOWS_QT=$work/no-qt refused "wh
 NUBILO_RELEASE_REUSE=${NUBILO_TEST_PACKAGES:-} release || { cat "$work/out"; fail "release.sh"; }
 cat "$work/out"
 (cd "$work/release" && sha256sum -c --quiet SHA256SUMS) || fail "SHA256SUMS"
-[ "$(cut -d' ' -f3 "$work/release/SHA256SUMS" | sort)" = "$(cd "$work/release" && ls | grep -vx SHA256SUMS)" ] \
+[ "$(cut -d' ' -f3 "$work/release/SHA256SUMS" | sort)" = "$(find "$work/release" -type f ! -name SHA256SUMS -printf '%f\n' | sort)" ] \
     || fail "SHA256SUMS does not cover every file"
 release_packages "$version" | while read -r name _; do [ -s "$work/release/$name" ] || fail "no $name"; done
 notes=$work/release/nubilo-$version-notes.md
