@@ -73,7 +73,7 @@ for file in "${files[@]}"; do
     kind=${maker[$(basename "$file")]:-}
     if [ -z "$kind" ]; then
         echo "$(basename "$file"): no package of Nubilo $version ($tag) is called so; they are:" \
-            "$(release_packages "$version" | cut -d' ' -f1 | tr '\n' ' ')" >&2
+            "$(release_packages "$version" | cut -d' ' -f1 | paste -sd ' ')" >&2
         exit 1
     fi
     [[ " ${kinds[*]} " == *" $kind "* ]] || kinds+=("$kind")
