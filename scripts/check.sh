@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Builds Nubilo with its tests and benchmarks and runs every test, headless; then, where a Qt
-# for Windows of this system's Qt version is at hand, builds the program and its tests for
-# Windows and runs them under Wine (build-windows/), with the zip and the setup; then builds
-# the tests again with sanitizers and the standard library's assertions (build-hardened/),
-# where a silent fault such as an index past the end or a leak fails its test, and runs them.
+# Checks the workflows in .github/workflows with actionlint; builds Nubilo with its tests and
+# benchmarks and runs every test, headless; then, where a Qt for Windows of this system's Qt
+# version is at hand, builds the program and its tests for Windows and runs them under Wine
+# (build-windows/), with the zip and the setup, and a release; then builds the tests again
+# with sanitizers and the standard library's assertions (build-hardened/), where a silent
+# fault such as an index past the end or a leak fails its test, and runs them.
 #
 # Usage: scripts/check.sh [--windows | --hardened]    (only that stage)
 # The Qt for Windows: NUBILO_WINDOWS_QT, or the one packaging/windows/make-qt.sh made.
@@ -23,9 +24,15 @@ case "${1:-}" in
     ;;
 esac
 start_log check.log
+# The packages that the bundle test and the packages' test make, for the release test to take
+# rather than make them again: of this run only, so always of this tree.
+NUBILO_TEST_PACKAGES=$(mktemp -d)
+export NUBILO_TEST_PACKAGES
+trap 'rm -rf "$NUBILO_TEST_PACKAGES"' EXIT
 
 bash scripts/deps.sh --tests
 if $release; then
+    bash tools/actionlint/lint-workflows.sh
     stage "configuring" cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
     build_stage "building" cmake --build build --parallel "$(nproc)"
     ctest --test-dir build --output-on-failure

